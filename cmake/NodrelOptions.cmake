@@ -1,0 +1,26 @@
+# Compiler options shared by every target of the project.
+#
+# The arithmetic of the component is specified operation by operation, so the
+# compiler must neither contract a multiply and an add into one fused
+# operation nor reassociate: -ffp-contract=off, and no -ffast-math anywhere.
+
+function(nodrel_set_options target)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -ffp-contract=off
+      -fno-fast-math)
+  elseif(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX /fp:precise /fp:contract-)
+  endif()
+  if(NODREL_SANITIZE)
+    # Division by zero is part of the arithmetic (the floating-point check
+    # turns it into run-time error 11), so float-divide-by-zero stays off.
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined
+      -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  endif()
+endfunction()
+
+function(nodrel_link_sanitizers target)
+  if(NODREL_SANITIZE)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()

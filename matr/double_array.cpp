@@ -1,0 +1,170 @@
+#include "nodrel/double_array.hpp"
+
+#include <bit>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "nodrel/error.hpp"
+
+namespace nodrel {
+
+namespace {
+
+// The number of elements of an array with these bounds, or an error 7 when
+// it exceeds what one array may hold.
+std::size_t element_count(const std::vector<ArrayBound>& bounds) {
+  if (bounds.empty()) return 0;
+  std::uint64_t total = 1;
+  for (const ArrayBound& b : bounds) {
+    if (b.count == 0) return 0;
+    if (total > kMaxArrayElements / b.count) raise(ErrorNumber::kOutOfMemory);
+    total *= b.count;
+  }
+  if (total > kMaxArrayElements) raise(ErrorNumber::kOutOfMemory);
+  return static_cast<std::size_t>(total);
+}
+
+std::vector<double> zero_elements(std::size_t n) {
+  try {
+    return std::vector<double>(n, 0.0);
+  } catch (const std::bad_alloc&) {
+    raise(ErrorNumber::kOutOfMemory);
+  }
+}
+
+// An upper bound u as a dimension 0..u; error 9 below 0.
+ArrayBound from_zero(std::int32_t u) {
+  if (u < 0) raise(ErrorNumber::kSubscriptOutOfRange);
+  return ArrayBound{0, static_cast<std::uint32_t>(u) + 1U};
+}
+
+}  // namespace
+
+DoubleArray::DoubleArray(std::vector<ArrayBound> bounds) { assign(std::move(bounds)); }
+
+void DoubleArray::assign(std::vector<ArrayBound> bounds) {
+  for (const ArrayBound& b : bounds) {
+    // The upper bound must be representable as a signed 32-bit index.
+    if (b.upper() > INT32_MAX) raise(ErrorNumber::kSubscriptOutOfRange);
+  }
+  std::vector<double> data = zero_elements(element_count(bounds));
+  bounds_ = std::move(bounds);
+  data_ = std::move(data);
+}
+
+DoubleArray DoubleArray::vector(std::vector<double> values, std::int32_t lower) {
+  if (values.size() > kMaxArrayElements) raise(ErrorNumber::kOutOfMemory);
+  DoubleArray a;
+  a.bounds_ = {ArrayBound{lower, static_cast<std::uint32_t>(values.size())}};
+  if (a.bounds_[0].upper() > INT32_MAX) raise(ErrorNumber::kSubscriptOutOfRange);
+  a.data_ = std::move(values);
+  return a;
+}
+
+DoubleArray DoubleArray::matrix(std::initializer_list<std::initializer_list<double>> rows,
+                                std::int32_t lower1, std::int32_t lower2) {
+  std::vector<std::vector<double>> copy;
+  copy.reserve(rows.size());
+  for (const auto& row : rows) copy.emplace_back(row);
+  return matrix(copy, lower1, lower2);
+}
+
+DoubleArray DoubleArray::matrix(const std::vector<std::vector<double>>& rows,
+                                std::int32_t lower1, std::int32_t lower2) {
+  const std::size_t r = rows.size();
+  const std::size_t c = r == 0 ? 0 : rows[0].size();
+  for (const auto& row : rows) {
+    if (row.size() != c) raise(ErrorNumber::kInvalidProcedureCall);
+  }
+  if (r > kMaxArrayElements || c > kMaxArrayElements) raise(ErrorNumber::kOutOfMemory);
+  DoubleArray a(std::vector<ArrayBound>{{lower1, static_cast<std::uint32_t>(r)},
+                                        {lower2, static_cast<std::uint32_t>(c)}});
+  for (std::size_t i = 0; i < r; ++i) {
+    for (std::size_t j = 0; j < c; ++j) a.data_[j * r + i] = rows[i][j];
+  }
+  return a;
+}
+
+DoubleArray DoubleArray::zeros(std::int32_t u1) {
+  return DoubleArray(std::vector<ArrayBound>{from_zero(u1)});
+}
+
+DoubleArray DoubleArray::zeros(std::int32_t u1, std::int32_t u2) {
+  return DoubleArray(std::vector<ArrayBound>{from_zero(u1), from_zero(u2)});
+}
+
+std::int32_t DoubleArray::lbound(std::size_t d) const {
+  if (d < 1 || d > bounds_.size()) raise(ErrorNumber::kSubscriptOutOfRange);
+  return bounds_[d - 1].lower;
+}
+
+std::int32_t DoubleArray::ubound(std::size_t d) const {
+  if (d < 1 || d > bounds_.size()) raise(ErrorNumber::kSubscriptOutOfRange);
+  // A dimension of count 0 has upper bound lower - 1, which fits in 32 bits
+  // except for lower = INT32_MIN; automation has no such arrays.
+  const std::int64_t u = bounds_[d - 1].upper();
+  if (u < INT32_MIN) raise(ErrorNumber::kSubscriptOutOfRange);
+  return static_cast<std::int32_t>(u);
+}
+
+std::size_t DoubleArray::offset(std::int32_t i) const {
+  if (bounds_.size() != 1) raise(ErrorNumber::kSubscriptOutOfRange);
+  const std::int64_t k = std::int64_t{i} - bounds_[0].lower;
+  if (k < 0 || k >= bounds_[0].count) raise(ErrorNumber::kSubscriptOutOfRange);
+  return static_cast<std::size_t>(k);
+}
+
+std::size_t DoubleArray::offset(std::int32_t i, std::int32_t j) const {
+  if (bounds_.size() != 2) raise(ErrorNumber::kSubscriptOutOfRange);
+  const std::int64_t ki = std::int64_t{i} - bounds_[0].lower;
+  const std::int64_t kj = std::int64_t{j} - bounds_[1].lower;
+  if (ki < 0 || ki >= bounds_[0].count || kj < 0 || kj >= bounds_[1].count) {
+    raise(ErrorNumber::kSubscriptOutOfRange);
+  }
+  return static_cast<std::size_t>(kj) * bounds_[0].count + static_cast<std::size_t>(ki);
+}
+
+double& DoubleArray::operator()(std::int32_t i) { return data_[offset(i)]; }
+double DoubleArray::operator()(std::int32_t i) const { return data_[offset(i)]; }
+double& DoubleArray::operator()(std::int32_t i, std::int32_t j) { return data_[offset(i, j)]; }
+double DoubleArray::operator()(std::int32_t i, std::int32_t j) const {
+  return data_[offset(i, j)];
+}
+
+void DoubleArray::redim(std::int32_t u) {
+  ArrayBound b = from_zero(u);
+  if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
+  assign({b});
+}
+
+void DoubleArray::redim(std::int32_t u1, std::int32_t u2) {
+  ArrayBound b1 = from_zero(u1);
+  ArrayBound b2 = from_zero(u2);
+  if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
+  assign({b1, b2});
+}
+
+std::vector<double> DoubleArray::values() const {
+  if (bounds_.size() != 1) raise(ErrorNumber::kSubscriptOutOfRange);
+  return data_;
+}
+
+std::vector<std::vector<double>> DoubleArray::rows() const {
+  if (bounds_.size() != 2) raise(ErrorNumber::kSubscriptOutOfRange);
+  const std::size_t r = bounds_[0].count;
+  const std::size_t c = bounds_[1].count;
+  std::vector<std::vector<double>> out(r, std::vector<double>(c));
+  for (std::size_t i = 0; i < r; ++i) {
+    for (std::size_t j = 0; j < c; ++j) out[i][j] = data_[j * r + i];
+  }
+  return out;
+}
+
+bool operator==(const DoubleArray& a, const DoubleArray& b) noexcept {
+  if (a.bounds_ != b.bounds_ || a.data_.size() != b.data_.size()) return false;
+  return a.data_.empty() ||
+         std::memcmp(a.data_.data(), b.data_.data(), a.data_.size() * sizeof(double)) == 0;
+}
+
+}  // namespace nodrel
