@@ -116,7 +116,8 @@ void Matr::mDuplVar(DoubleArray& mtrDest, const Variant& VarArray) {
     }
     for (std::int32_t i = 1; i <= n; ++i) {
       if (m > 0) {
-        for (std::int32_t j = 1; j <= m; ++j) mtrDest(i, j) = variant_element(VarArray, {i, j}, locale_);
+        for (std::int32_t j = 1; j <= m; ++j)
+          mtrDest(i, j) = variant_element(VarArray, {i, j}, locale_);
       } else {
         mtrDest(i) = variant_element(VarArray, {i}, locale_);
       }

@@ -70,8 +70,8 @@ DoubleArray DoubleArray::matrix(std::initializer_list<std::initializer_list<doub
   return matrix(copy, lower1, lower2);
 }
 
-DoubleArray DoubleArray::matrix(const std::vector<std::vector<double>>& rows,
-                                std::int32_t lower1, std::int32_t lower2) {
+DoubleArray DoubleArray::matrix(const std::vector<std::vector<double>>& rows, std::int32_t lower1,
+                                std::int32_t lower2) {
   const std::size_t r = rows.size();
   const std::size_t c = r == 0 ? 0 : rows[0].size();
   for (const auto& row : rows) {
@@ -128,9 +128,7 @@ std::size_t DoubleArray::offset(std::int32_t i, std::int32_t j) const {
 double& DoubleArray::operator()(std::int32_t i) { return data_[offset(i)]; }
 double DoubleArray::operator()(std::int32_t i) const { return data_[offset(i)]; }
 double& DoubleArray::operator()(std::int32_t i, std::int32_t j) { return data_[offset(i, j)]; }
-double DoubleArray::operator()(std::int32_t i, std::int32_t j) const {
-  return data_[offset(i, j)];
-}
+double DoubleArray::operator()(std::int32_t i, std::int32_t j) const { return data_[offset(i, j)]; }
 
 void DoubleArray::redim(std::int32_t u) {
   ArrayBound b = from_zero(u);

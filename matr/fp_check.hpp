@@ -60,8 +60,8 @@ class FpFlags {
   }
   double mul(double a, double b) noexcept {
     const double r = a * b;
-    if (is_signalling_nan(a) || is_signalling_nan(b) ||
-        (std::isinf(a) && b == 0.0) || (a == 0.0 && std::isinf(b))) {
+    if (is_signalling_nan(a) || is_signalling_nan(b) || (std::isinf(a) && b == 0.0) ||
+        (a == 0.0 && std::isinf(b))) {
       bits_ |= kInvalid;
     } else if (std::isinf(r) && std::isfinite(a) && std::isfinite(b)) {
       bits_ |= kOverflow;
@@ -86,8 +86,8 @@ class FpFlags {
     if (is_signalling_nan(x) || is_signalling_nan(y) ||
         (std::isnan(r) && !std::isnan(x) && !std::isnan(y))) {
       bits_ |= kInvalid;
-    } else if (std::isinf(r) && x == 0.0 && y < 0.0) {
-      bits_ |= kDivByZero;  // 0 to a negative power
+    } else if (std::isinf(r) && x == 0.0 && std::isfinite(y)) {
+      bits_ |= kDivByZero;  // 0 to a finite negative power; 0 to -inf is exact
     } else if (std::isinf(r) && std::isfinite(x) && std::isfinite(y)) {
       bits_ |= kOverflow;
     }

@@ -1,10 +1,11 @@
 // The Matr object: its error code, its message table and the exchange of
 // two values that the eliminations share.
+#include "nodrel/matr.hpp"
+
 #include <bit>
 #include <cstdint>
 
 #include "nodrel/error.hpp"
-#include "nodrel/matr.hpp"
 
 namespace nodrel {
 

@@ -89,8 +89,7 @@ bool parse_body(Scanner& s, const Locale& locale, bool& currency_seen, std::stri
   while (is_digit(s.peek())) {
     out.push_back(s.next());
     any_digit = true;
-    if (!locale.thousands.empty() && locale.thousands != locale.decimal &&
-        s.at(locale.thousands)) {
+    if (!locale.thousands.empty() && locale.thousands != locale.decimal && s.at(locale.thousands)) {
       Scanner probe = s;
       probe.take(locale.thousands);
       if (is_digit(probe.peek())) s = probe;
@@ -153,9 +152,9 @@ NumberText convert(const std::string& plain, bool negative) {
   const std::size_t int_len = point == std::string::npos ? mantissa.size() : point;
   const std::size_t first_nonzero = mantissa.find_first_not_of("0.");
   if (first_nonzero == std::string::npos) return {NumberTextStatus::kNumber, negative ? -0.0 : 0.0};
-  const std::int64_t position =
-      first_nonzero < int_len ? static_cast<std::int64_t>(int_len - first_nonzero)
-                              : -static_cast<std::int64_t>(first_nonzero - int_len - 1);
+  const std::int64_t position = first_nonzero < int_len
+                                    ? static_cast<std::int64_t>(int_len - first_nonzero)
+                                    : -static_cast<std::int64_t>(first_nonzero - int_len - 1);
   if (position + exponent > 0) return {NumberTextStatus::kOutOfRange, 0.0};
   return {NumberTextStatus::kNumber, negative ? -0.0 : 0.0};
 }

@@ -69,8 +69,8 @@ class NODREL_API DoubleArray {
   // Rows of different lengths fail with run-time error 5.
   static DoubleArray matrix(std::initializer_list<std::initializer_list<double>> rows,
                             std::int32_t lower1 = 1, std::int32_t lower2 = 1);
-  static DoubleArray matrix(const std::vector<std::vector<double>>& rows,
-                            std::int32_t lower1 = 1, std::int32_t lower2 = 1);
+  static DoubleArray matrix(const std::vector<std::vector<double>>& rows, std::int32_t lower1 = 1,
+                            std::int32_t lower2 = 1);
 
   // A Matrix or Vector as the component makes them: bounds 0..u1 (and 0..u2),
   // every element 0.0. Run-time error 9 for an upper bound below 0.

@@ -7,9 +7,9 @@
 #define NODREL_EXPORT_HPP
 
 #if defined(_WIN32) || defined(__CYGWIN__)
-#  define NODREL_API
+#define NODREL_API
 #else
-#  define NODREL_API __attribute__((visibility("default")))
+#define NODREL_API __attribute__((visibility("default")))
 #endif
 
 #endif  // NODREL_EXPORT_HPP

@@ -89,9 +89,9 @@ class NODREL_API Matr {
   void mMakeMatrI(DoubleArray& mtrA, std::int32_t ordr);
   void mMakeVectI(DoubleArray& vetA, std::int32_t ordr);
   // 21. Prints a Matrix, a Vector or a number to a destination.
-  void mPrint(VariantRef ToPrint, VariantRef obj = {}, VariantRef Perif = {},
-              VariantRef frmt = {}, VariantRef Comment = {}, VariantRef RowCol = {},
-              VariantRef Append = {}, VariantRef Modal = {});
+  void mPrint(VariantRef ToPrint, VariantRef obj = {}, VariantRef Perif = {}, VariantRef frmt = {},
+              VariantRef Comment = {}, VariantRef RowCol = {}, VariantRef Append = {},
+              VariantRef Modal = {});
   // 22. The Euclidean length of a Vector, or of column 1 of a Matrix.
   double mMod(const DoubleArray& mtrA);
   // 23. mtrA := mtrA x Nmr.
@@ -131,10 +131,10 @@ class NODREL_API Matr {
   double DetOrder3(const DoubleArray& a);
   double VectModulus(const DoubleArray& v);
   double MatrModulus(const DoubleArray& a);
-  void PolinDesignRows(DoubleArray& a, DoubleArray& y, const DoubleArray& pts,
-                       std::int32_t n, std::int32_t rank);
-  void PolinDesignCols(DoubleArray& a, DoubleArray& y, const DoubleArray& pts,
-                       std::int32_t n, std::int32_t rank);
+  void PolinDesignRows(DoubleArray& a, DoubleArray& y, const DoubleArray& pts, std::int32_t n,
+                       std::int32_t rank);
+  void PolinDesignCols(DoubleArray& a, DoubleArray& y, const DoubleArray& pts, std::int32_t n,
+                       std::int32_t rank);
   void PolinSolve(DoubleArray& vetCoeff, const DoubleArray& a, const DoubleArray& y,
                   std::int32_t rank);
 

@@ -38,15 +38,15 @@ class NODREL_API Object {
 };
 
 enum class VariantKind {
-  kMissing,      // an optional argument left out
-  kEmpty,        // a variable never assigned
-  kNull,         // no valid data
+  kMissing,  // an optional argument left out
+  kEmpty,    // a variable never assigned
+  kNull,     // no valid data
   kBoolean,
-  kInteger,      // any integer type, held in 64 bits
+  kInteger,  // any integer type, held in 64 bits
   kDouble,
-  kDate,         // an automation date: days since 30 December 1899
+  kDate,  // an automation date: days since 30 December 1899
   kString,
-  kError,        // an error value other than "missing"
+  kError,  // an error value other than "missing"
   kObject,
   kArray,        // an array of variants, any number of dimensions
   kDoubleArray,  // an array of doubles, any number of dimensions
@@ -64,8 +64,8 @@ struct NODREL_API VariantArray {
   static VariantArray vector(std::vector<Variant> values, std::int32_t lower = 1);
   // A two-dimensional array from rows of equal length (run-time error 5
   // otherwise), lower bounds `lower1` and `lower2`.
-  static VariantArray matrix(const std::vector<std::vector<Variant>>& rows,
-                             std::int32_t lower1 = 1, std::int32_t lower2 = 1);
+  static VariantArray matrix(const std::vector<std::vector<Variant>>& rows, std::int32_t lower1 = 1,
+                             std::int32_t lower2 = 1);
 };
 
 struct Date {
@@ -142,10 +142,9 @@ class NODREL_API VariantRef {
   VariantRef(Variant& variable) : ref_(&variable) {}
   VariantRef(Variant&& value) : owned_(std::move(value)), ref_(&owned_) {}
   VariantRef(const Variant& value) : owned_(value), ref_(&owned_) {}
-  template <typename T,
-            typename = std::enable_if_t<std::is_constructible_v<Variant, T&&> &&
-                                        !std::is_same_v<std::decay_t<T>, Variant> &&
-                                        !std::is_same_v<std::decay_t<T>, VariantRef>>>
+  template <typename T, typename = std::enable_if_t<std::is_constructible_v<Variant, T&&> &&
+                                                    !std::is_same_v<std::decay_t<T>, Variant> &&
+                                                    !std::is_same_v<std::decay_t<T>, VariantRef>>>
   VariantRef(T&& value) : owned_(std::forward<T>(value)), ref_(&owned_) {}
   VariantRef(const VariantRef&) = delete;
   VariantRef& operator=(const VariantRef&) = delete;

@@ -7,15 +7,14 @@
 
 #include "nodrel/error.hpp"
 
-#define EXPECT_RUNTIME_ERROR(statement, expected_number)                               \
-  do {                                                                                 \
-    try {                                                                              \
-      statement;                                                                       \
-      ADD_FAILURE() << "expected run-time error " << (expected_number) << " from "     \
-                    << #statement;                                                     \
-    } catch (const ::nodrel::Error& e_) {                                              \
-      EXPECT_EQ(e_.code(), (expected_number)) << #statement << ": " << e_.what();      \
-    }                                                                                  \
+#define EXPECT_RUNTIME_ERROR(statement, expected_number)                                          \
+  do {                                                                                            \
+    try {                                                                                         \
+      statement;                                                                                  \
+      ADD_FAILURE() << "expected run-time error " << (expected_number) << " from " << #statement; \
+    } catch (const ::nodrel::Error& e_) {                                                         \
+      EXPECT_EQ(e_.code(), (expected_number)) << #statement << ": " << e_.what();                 \
+    }                                                                                             \
   } while (false)
 
 #endif  // NODREL_TESTS_SUPPORT_EXPECT_ERROR_HPP
