@@ -86,14 +86,14 @@ void design(DoubleArray& a, DoubleArray& y, std::int32_t n, std::int32_t rank, P
 
 }  // namespace
 
-void Matr::PolinDesignRows(DoubleArray& a, DoubleArray& y, const DoubleArray& pts,
-                           std::int32_t n, std::int32_t rank) {
+void Matr::PolinDesignRows(DoubleArray& a, DoubleArray& y, const DoubleArray& pts, std::int32_t n,
+                           std::int32_t rank) {
   err_code_ = 0;
   design(a, y, n, rank, [&](std::int32_t i, std::int32_t k) { return pts(i, k); });
 }
 
-void Matr::PolinDesignCols(DoubleArray& a, DoubleArray& y, const DoubleArray& pts,
-                           std::int32_t n, std::int32_t rank) {
+void Matr::PolinDesignCols(DoubleArray& a, DoubleArray& y, const DoubleArray& pts, std::int32_t n,
+                           std::int32_t rank) {
   err_code_ = 0;
   design(a, y, n, rank, [&](std::int32_t i, std::int32_t k) { return pts(k, i); });
 }

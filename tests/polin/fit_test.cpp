@@ -92,8 +92,8 @@ TEST(PolinTest, ConditionsSetTheirCodeAndWriteNothing) {
       {"more coefficients than points", line_in_rows(), 4, Variant::missing(), 9},
       {"more coefficients than named points", line_in_rows(), 3, 2, 9},
       {"fractional count compared as it is", line_in_rows(), 3, 2.5, 9},
-      {"abscissas all equal", DoubleArray::matrix({{2, 1}, {2, 3}, {2, 5}}), 2,
-       Variant::missing(), 4},
+      {"abscissas all equal", DoubleArray::matrix({{2, 1}, {2, 3}, {2, 5}}), 2, Variant::missing(),
+       4},
       {"tiny abscissas: det below the tolerance",
        DoubleArray::matrix({{0.001, 1}, {0.002, 3}, {0.003, 5}}), 3, Variant::missing(), 4},
   };
@@ -144,8 +144,8 @@ TEST(PolinTest, RunTimeErrorsLeaveTheCoefficientsUntouched) {
       {"count beyond 32 bits", line_in_rows(), 2, 1e10, 6, -100},
       {"negative count and rank", line_in_rows(), -1, -1, 9, 0},
       {"rank beyond 32766", line_in_rows(), 32767, 40000, 6, 0},
-      {"power overflows", DoubleArray::matrix({{1e200, 1}, {2, 2}, {3, 3}}), 3,
-       Variant::missing(), 6, 0},
+      {"power overflows", DoubleArray::matrix({{1e200, 1}, {2, 2}, {3, 3}}), 3, Variant::missing(),
+       6, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
