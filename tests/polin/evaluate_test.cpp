@@ -27,7 +27,7 @@ TEST(GetYPolinTest, SumsTheTermsFromTheConstantUp) {
       {"x^3 at -2 keeps its sign", -2.0, DoubleArray::vector({0, 0, 0, 1}), -8.0},
       // From the constant up: (0.1 + 0.2) + 0.3 rounds to 0.6000000000000001,
       // where Horner's rule would give 0.1 + (0.2 + 0.3) = 0.6.
-      {"rounding order", 1.0, DoubleArray::vector({0.3, 0.2, 0.1}), 0.6000000000000001},
+      {"rounding order", 1.0, DoubleArray::vector({0.1, 0.2, 0.3}), 0.6000000000000001},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
