@@ -1,13 +1,14 @@
 // The About box on a terminal: the texts, then an OK prompt that waits for
 // Enter. Without a controlling terminal the call returns at once, so that a
-// client without a user never blocks. The system information lookup has no
-// registry to read here, so it reports that the tool is not available.
+// client without a user never blocks. A terminal has no button to press, so
+// the system information lookup is not offered.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <memory>
 #include <string>
 
+#include "about/posix_sys_info.hpp"
 #include "nodrel/about.hpp"
 
 namespace nodrel {
@@ -33,31 +34,20 @@ std::string without_cr(const std::string& text) {
   return out;
 }
 
-class NoRegistry : public SysInfoServices {
- public:
-  long open_key(std::uint32_t, const std::string&, std::uint32_t, std::uintptr_t&) override {
-    return 2;  // the key does not exist
+// The message box on a terminal: the text and an OK prompt that waits for
+// Enter; without a terminal the text goes to standard error.
+void terminal_message_box(const std::string& text) {
+  const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    write_all(STDERR_FILENO, text + "\n");
+    return;
   }
-  long query_value(std::uintptr_t, const std::string&, std::uint32_t&, unsigned char*,
-                   std::uint32_t&) override {
-    return 2;
+  write_all(fd, text + "\n[ OK ] press Enter ");
+  char c = 0;
+  while (::read(fd, &c, 1) == 1 && c != '\n') {
   }
-  void close_key(std::uintptr_t) override {}
-  bool file_exists(const std::string& path) override { return ::access(path.c_str(), F_OK) == 0; }
-  void start_program(const std::string&) override {}
-  void message_box(const std::string& text) override {
-    const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-      write_all(STDERR_FILENO, text + "\n");
-      return;
-    }
-    write_all(fd, text + "\n[ OK ] press Enter ");
-    char c = 0;
-    while (::read(fd, &c, 1) == 1 && c != '\n') {
-    }
-    ::close(fd);
-  }
-};
+  ::close(fd);
+}
 
 class TerminalAboutHost : public AboutHost {
  public:
@@ -75,7 +65,7 @@ class TerminalAboutHost : public AboutHost {
   SysInfoServices& services() override { return services_; }
 
  private:
-  NoRegistry services_;
+  PosixSysInfo services_{terminal_message_box};
 };
 
 }  // namespace
