@@ -10,11 +10,6 @@ namespace nodrel {
 
 AboutHost::~AboutHost() = default;
 
-namespace detail {
-// The default host of this platform (terminal_about.cpp on POSIX).
-std::shared_ptr<AboutHost> make_default_about_host();
-}  // namespace detail
-
 namespace {
 std::mutex host_mutex;
 std::shared_ptr<AboutHost>& host_slot() {
@@ -31,7 +26,7 @@ void set_about_host(std::shared_ptr<AboutHost> host) {
 AboutHost& about_host() {
   const std::lock_guard<std::mutex> lock(host_mutex);
   std::shared_ptr<AboutHost>& host = host_slot();
-  if (!host) host = detail::make_default_about_host();
+  if (!host) host = default_about_host();
   return *host;
 }
 

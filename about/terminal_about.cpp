@@ -70,9 +70,9 @@ class TerminalAboutHost : public AboutHost {
 
 }  // namespace
 
-std::shared_ptr<AboutHost> make_default_about_host() {
-  return std::make_shared<TerminalAboutHost>();
-}
-
 }  // namespace detail
+
+std::shared_ptr<AboutHost> default_about_host() {
+  return std::make_shared<detail::TerminalAboutHost>();
+}
 }  // namespace nodrel

@@ -118,6 +118,10 @@ class NODREL_API AboutHost {
 NODREL_API void set_about_host(std::shared_ptr<AboutHost> host);
 NODREL_API AboutHost& about_host();
 
+// The platform's default host (on POSIX systems the terminal one above); a
+// new object at each call.
+NODREL_API std::shared_ptr<AboutHost> default_about_host();
+
 }  // namespace nodrel
 
 #endif  // NODREL_ABOUT_HPP

@@ -1,0 +1,255 @@
+// The dialogs under a real X server (Xvfb): each test opens a dialog through
+// the component's own methods, reads back what it shows, and closes it with
+// real input events sent by xdotool, as a user would.
+#include <gtest/gtest.h>
+// Xlib's macros (None, Bool) would break GoogleTest's headers: after them.
+#include <FL/Fl.H>
+#include <FL/x.H>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "about/desktop/dialogs.hpp"
+#include "nodrel/desktop.hpp"
+#include "nodrel/matr.hpp"
+
+extern char** environ;
+
+namespace nodrel::desktop {
+namespace {
+
+using detail::AboutDialog;
+using detail::CloseReason;
+using detail::MessageDialog;
+
+// What a label shows, with FLTK's doubled '@' and '&' undone.
+std::string shown(const char* label) {
+  std::string out;
+  const std::string s = label != nullptr ? label : "";
+  for (std::size_t k = 0; k < s.size(); ++k) {
+    if ((s[k] == '@' || s[k] == '&') && k + 1 < s.size() && s[k + 1] == s[k]) ++k;
+    out += s[k];
+  }
+  return out;
+}
+
+std::string without_cr(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c != '\r') out += c;
+  }
+  return out;
+}
+
+// xdotool in the background: the dialog's event loop must keep running
+// while the events arrive.
+std::vector<pid_t> helpers;
+void xdotool(std::vector<std::string> args) {
+  args.insert(args.begin(), "xdotool");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ), 0);
+  helpers.push_back(pid);
+}
+void wait_helpers() {
+  for (pid_t pid : helpers) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  helpers.clear();
+}
+
+// Runs `action` from the event loop after `seconds`, once the window is
+// mapped and drawn.
+void after(double seconds, std::function<void()> action) {
+  Fl::add_timeout(
+      seconds,
+      [](void* data) {
+        auto* f = static_cast<std::function<void()>*>(data);
+        (*f)();
+        delete f;
+      },
+      new std::function<void()>(std::move(action)));
+}
+
+std::string window_id(Fl_Window& w) { return std::to_string(fl_xid(&w)); }
+
+// Only the key press: it closes the window, so a release sent after it would
+// find no window to go to.
+void key(Fl_Window& w, const char* name) { xdotool({"keydown", "--window", window_id(w), name}); }
+
+void click(Fl_Window& w, Fl_Widget& button) {
+  xdotool({"mousemove", "--window", window_id(w), std::to_string(button.x() + button.w() / 2),
+           std::to_string(button.y() + button.h() / 2), "click", "1"});
+}
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!display_available()) GTEST_SKIP() << "no X display";
+    install();
+  }
+  void TearDown() override {
+    detail::on_about_shown = nullptr;
+    detail::on_about_closed = nullptr;
+    detail::on_message_shown = nullptr;
+    detail::on_message_closed = nullptr;
+    set_about_host(nullptr);
+    wait_helpers();
+  }
+};
+
+struct AboutSeen {
+  std::string caption, title, version, description, disclaimer, ok, sys_info;
+  int width = 0, height = 0;
+  CloseReason reason = CloseReason::kOpen;
+};
+
+AboutSeen show_about_and_close(const std::function<void(AboutDialog&)>& close) {
+  AboutSeen seen;
+  detail::on_about_shown = [&](AboutDialog& d) {
+    seen.caption = shown(d.window().label());
+    seen.title = shown(d.title().label());
+    seen.version = shown(d.version().label());
+    seen.description = shown(d.description().label());
+    seen.disclaimer = shown(d.disclaimer().label());
+    seen.ok = shown(d.ok().label());
+    seen.sys_info = d.sys_info().label();
+    seen.width = d.window().w();
+    seen.height = d.window().h();
+    after(0.3, [&d, close] { close(d); });
+  };
+  detail::on_about_closed = [&](AboutDialog& d) { seen.reason = d.close_reason(); };
+  Matr m;
+  m.mShowAbout();  // returns only once the dialog is closed
+  return seen;
+}
+
+TEST_F(DesktopTest, AboutShowsItsTextsAndClosesWithEnter) {
+  const AboutSeen seen = show_about_and_close([](AboutDialog& d) { key(d.window(), "Return"); });
+  const AboutTexts t = about_texts();
+  EXPECT_EQ(seen.caption, "Info on Nodrel");
+  EXPECT_EQ(seen.title, "Nodrel");
+  EXPECT_EQ(seen.version, "Version 1.1.1");
+  EXPECT_EQ(seen.description, without_cr(t.description));
+  EXPECT_EQ(seen.disclaimer, t.disclaimer);
+  EXPECT_EQ(seen.ok, "OK");
+  EXPECT_EQ(seen.sys_info, "&System Info...");  // S is the access key
+  EXPECT_EQ(seen.width, 382);                   // 5730 twips
+  EXPECT_EQ(seen.height, 237);                  // 3555 twips
+  EXPECT_EQ(seen.reason, CloseReason::kOkButton);
+}
+
+TEST_F(DesktopTest, AboutClosesWithEscape) {
+  const AboutSeen seen = show_about_and_close([](AboutDialog& d) { key(d.window(), "Escape"); });
+  EXPECT_EQ(seen.reason, CloseReason::kWindow);
+}
+
+TEST_F(DesktopTest, AboutClosesWithTheOkButtonAndShowsTheSameTextsTwice) {
+  const AboutSeen first = show_about_and_close([](AboutDialog& d) { click(d.window(), d.ok()); });
+  EXPECT_EQ(first.reason, CloseReason::kOkButton);
+  const AboutSeen second = show_about_and_close([](AboutDialog& d) { key(d.window(), "Return"); });
+  EXPECT_EQ(second.description, first.description);
+}
+
+// Sets PATH for the life of one test.
+class ScopedPath {
+ public:
+  explicit ScopedPath(const std::string& value) : old_(std::getenv("PATH")) {
+    setenv("PATH", value.c_str(), 1);
+  }
+  ~ScopedPath() { setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
+  // xdotool is started by its full path, so PATH can hold no tool at all.
+  const std::filesystem::path empty = std::filesystem::temp_directory_path() / "nodrel-no-tools";
+  std::filesystem::create_directories(empty);
+  std::string message;
+  AboutDialog* about = nullptr;
+  detail::on_message_shown = [&](MessageDialog& box) {
+    message = shown(box.message().label());
+    EXPECT_EQ(shown(box.window().label()), "");  // no title
+    after(0.3, [&box] { key(box.window(), "Return"); });
+  };
+  detail::on_message_closed = [&](MessageDialog&) {
+    after(0.2, [&about] { key(about->window(), "Escape"); });
+  };
+  const std::string xdotool_dir = "/usr/bin";
+  ScopedPath path(empty.string() + ":" + xdotool_dir);
+  const AboutSeen seen = show_about_and_close([&about](AboutDialog& d) {
+    about = &d;
+    click(d.window(), d.sys_info());
+  });
+  EXPECT_EQ(message, "Systema info not available");
+  EXPECT_EQ(seen.reason, CloseReason::kWindow);  // the About box stayed open until Escape
+}
+
+TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaiting) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "nodrel-tools";
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path marker = dir / "started";
+  std::filesystem::remove(marker);
+  const std::filesystem::path tool = dir / "hardinfo";
+  {
+    std::ofstream script(tool);
+    script << "#!/bin/sh\nsleep 1\ntouch '" << marker.string() << "'\n";
+  }
+  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+  bool message_shown = false;
+  detail::on_message_shown = [&](MessageDialog& box) {
+    message_shown = true;
+    after(0.2, [&box] { key(box.window(), "Return"); });
+  };
+  ScopedPath path(dir.string() + ":/usr/bin:/bin");
+  const auto start = std::chrono::steady_clock::now();
+  show_about_and_close([](AboutDialog& d) {
+    click(d.window(), d.sys_info());
+    after(0.5, [&d] { key(d.window(), "Escape"); });
+  });
+  // The dialog closed before the tool finished its second of sleep.
+  EXPECT_FALSE(std::filesystem::exists(marker));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  for (int k = 0; k < 50 && !std::filesystem::exists(marker); ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(std::filesystem::exists(marker));
+  EXPECT_FALSE(message_shown);
+}
+
+TEST_F(DesktopTest, PrintToTheMessageBox) {
+  std::string message;
+  CloseReason reason = CloseReason::kOpen;
+  detail::on_message_shown = [&](MessageDialog& box) {
+    message = shown(box.message().label());
+    after(0.3, [&box] { click(box.window(), box.ok()); });
+  };
+  detail::on_message_closed = [&](MessageDialog& box) { reason = box.close_reason(); };
+  Matr m;
+  m.set_locale(Locale::c());
+  m.set_platform(platform());
+  Variant perif = "msgbox";
+  m.mPrint(DoubleArray::vector({1, 2, -3}), {}, perif, {}, "Test");
+  EXPECT_EQ(message, "Test\n+1.0000E+00  +2.0000E+00  -3.0000E+00  ");
+  EXPECT_EQ(reason, CloseReason::kOkButton);
+  EXPECT_EQ(*perif.string(), "MSGBOX");
+}
+
+}  // namespace
+}  // namespace nodrel::desktop
