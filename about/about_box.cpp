@@ -14,9 +14,7 @@ AboutTexts about_texts() {
   t.title = kTitle;
   // The first assignment replaces the text and the next two append to it,
   // so showing the box twice never doubles the description.
-  t.description =
-      "Nodrel is an automation library of matrix functions: matrices and vectors, "
-      "determinants, inverses, linear systems and polynomial fits.\r\n\r\n";
+  t.description = "An automation library of matrix functions.\r\n\r\n";
   t.description += "By the Nodrel developers <nodrel@example.org>.\r\n\r\n";
   t.description += "This version includes 34 matrix subs and functions";
   t.disclaimer =

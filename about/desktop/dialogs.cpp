@@ -86,7 +86,7 @@ Fl_Box* text_box(std::string_view name, const std::string& text, Fl_Fontsize siz
   auto* box =
       new Fl_Box(to_pixels(c.left), to_pixels(c.top), to_pixels(c.width), to_pixels(c.height));
   box->label(text.c_str());
-  box->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT | FL_ALIGN_WRAP);
+  box->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
   box->labelsize(size);
   box->labelfont(font);
   return box;
@@ -136,19 +136,21 @@ AboutDialog::AboutDialog(const AboutTexts& texts, std::function<void()> sys_info
   auto* pic = new Fl_Box(to_pixels(icon.left), to_pixels(icon.top), to_pixels(icon.width),
                          to_pixels(icon.height));
   pic->image(icon_image_.get());
-  title_ = text_box("lblTitle", title_text_, 20, FL_HELVETICA_BOLD);
+  title_ = text_box("lblTitle", title_text_, 18, FL_HELVETICA_BOLD);
   version_ = text_box("lblVersion", version_text_, 12);
-  description_ = text_box("lblDescription", description_text_, 11);
+  description_ = text_box("lblDescription", description_text_, 10);
   disclaimer_ = text_box("lblDisclaimer", disclaimer_text_, 10);
   const AboutControl& ok = control("cmdOK");
   // A return button answers Enter; the window's callback answers Escape and
   // the window manager's close: all three unload the form.
   ok_ = new Fl_Return_Button(to_pixels(ok.left), to_pixels(ok.top), to_pixels(ok.width),
                              to_pixels(ok.height), ok_text_.c_str());
+  ok_->labelsize(12);
   ok_->callback(&AboutDialog::on_ok, this);
   const AboutControl& si = control("cmdSysInfo");
   sys_info_button_ = new Fl_Button(to_pixels(si.left), to_pixels(si.top), to_pixels(si.width),
                                    to_pixels(si.height), sys_info_text_.c_str());
+  sys_info_button_->labelsize(12);
   sys_info_button_->callback(&AboutDialog::on_sys_info, this);
   window_->end();
   window_->callback(&AboutDialog::on_window, this);
