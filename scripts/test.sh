@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Debian packages the build and the tests need.
-packages=(cmake g++ libgtest-dev libgmock-dev)
+packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
+  libfltk1.3-dev libx11-dev xvfb xauth xdotool)
 
 missing=()
 for p in "${packages[@]}"; do
