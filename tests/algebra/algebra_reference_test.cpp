@@ -1,0 +1,229 @@
+// The element-wise operations, products and property tests held against
+// the reference transcription over random inputs, bit for bit: results,
+// error numbers, ErrCode, and every argument after the call, partial
+// results of a failed call included.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "reference/compare.hpp"
+
+namespace nodrel::reference {
+namespace {
+
+using Args = std::vector<DoubleArray>;
+
+// A destination: usually a matrix of the needed order (its contents are
+// overwritten), at times one row short, of another shape, or no array.
+DoubleArray destination(Inputs& in, std::int32_t r, std::int32_t c) {
+  const int roll = in.pick(10);
+  if (roll == 0) return in.odd_shape();
+  if (roll == 1) return in.matrix(r - 1, c);
+  return in.matrix(r, c);
+}
+
+TEST(AlgebraReferenceTest, SumAndDifference) {
+  Inputs in(0x5u);
+  const auto make = [](Inputs& in) {
+    const Family f = in.family();
+    const std::int32_t r = in.order(12);
+    const std::int32_t c = in.order(12);
+    DoubleArray src2 = in.chance(0.03) ? in.odd_shape() : in.matrix(r, c, f);
+    DoubleArray src1 = in.chance(0.15)   ? in.matrix(in.order(4), in.order(4), f)
+                       : in.chance(0.03) ? in.odd_shape()
+                                         : in.matrix(r, c, f);
+    return Args{destination(in, r, c), src1, src2};
+  };
+  const Tally sums = compare_method("mSum", 600, in, make, [](auto& m, Args& a) {
+    m.mSum(a[0], a[1], a[2]);
+    return 0;
+  });
+  const Tally differences = compare_method("mDiff", 600, in, make, [](auto& m, Args& a) {
+    m.mDiff(a[0], a[1], a[2]);
+    return 0;
+  });
+  for (const Tally& t : {sums, differences}) {
+    expect_errors(t, {0, 6, 9});
+    expect_codes(t, {0, 1});
+  }
+}
+
+TEST(AlgebraReferenceTest, NegationScalingAndTranspose) {
+  Inputs in(0x7u);
+  const auto one_matrix = [](Inputs& in) {
+    const Family f = in.family();
+    DoubleArray a = in.chance(0.05) ? in.odd_shape() : in.matrix(in.order(12), in.order(12), f);
+    return Args{a, DoubleArray::vector({in.value(f)})};
+  };
+  const Tally opp = compare_method("mOpp", 400, in, one_matrix, [](auto& m, Args& a) {
+    m.mOpp(a[0]);
+    return 0;
+  });
+  const Tally scal = compare_method("mProdScal", 600, in, one_matrix, [](auto& m, Args& a) {
+    m.mProdScal(a[0], a[1](1));
+    return 0;
+  });
+  const Tally trasp = compare_method(
+      "mTrasp", 400, in,
+      [&](Inputs& in) {
+        return Args{in.odd_shape(), one_matrix(in)[0]};
+      },
+      [](auto& m, Args& a) {
+        m.mTrasp(a[0], a[1]);
+        return 0;
+      });
+  expect_codes(opp, {0, 1, 3, 4});  // left untouched, whatever it was
+  expect_errors(scal, {0, 6, 9});
+  expect_codes(trasp, {0, 1, 3, 4});
+}
+
+TEST(AlgebraReferenceTest, Products) {
+  Inputs in(0xBu);
+  const Tally mult = compare_method(
+      "mMult", 600, in,
+      [](Inputs& in) {
+        const Family f = in.family();
+        const std::int32_t r = in.order(10);
+        const std::int32_t k = in.order(10);
+        const std::int32_t c = in.order(10);
+        // The first source has k columns, or one more or fewer.
+        const std::int32_t k1 = k + (in.chance(0.2) ? in.pick(3) - 1 : 0);
+        return Args{in.odd_shape(), in.matrix(r, k1, f), in.matrix(k, c, f)};
+      },
+      [](auto& m, Args& a) {
+        m.mMult(a[0], a[1], a[2]);
+        return 0;
+      });
+  const Tally vett = compare_method(
+      "mMultVett", 600, in,
+      [](Inputs& in) {
+        const Family f = in.family();
+        const std::int32_t r = in.order(12);
+        const std::int32_t c = in.order(12);
+        DoubleArray v = in.chance(0.05)   ? in.odd_shape()
+                        : in.chance(0.15) ? in.vector(c + in.pick(3) - 1, f)
+                                          : in.vector(c, f);
+        return Args{in.odd_shape(), in.matrix(r, c, f), v};
+      },
+      [](auto& m, Args& a) {
+        m.mMultVett(a[0], a[1], a[2]);
+        return 0;
+      });
+  for (const Tally& t : {mult, vett}) expect_errors(t, {0, 6, 9});
+}
+
+TEST(AlgebraReferenceTest, TraceAndModulus) {
+  Inputs in(0xDu);
+  const Tally trace = compare_method(
+      "mTrace", 600, in,
+      [](Inputs& in) {
+        const std::int32_t n = in.order(12);
+        return Args{in.chance(0.05) ? in.odd_shape() : in.matrix(n, n + in.pick(3) - 1)};
+      },
+      [](auto& m, Args& a) { return m.mTrace(a[0]); });
+  const Tally mod = compare_method(
+      "mMod", 600, in,
+      [](Inputs& in) {
+        const std::int32_t n = in.order(12);
+        const int roll = in.pick(10);
+        if (roll == 0) return Args{in.odd_shape()};
+        return Args{roll < 5 ? in.vector(n) : in.matrix(n, in.order(3))};
+      },
+      [](auto& m, Args& a) { return m.mMod(a[0]); });
+  for (const Tally& t : {trace, mod}) expect_errors(t, {0, 6, 9});
+}
+
+// A matrix that an equality test answers about: `pattern` (the identity,
+// zero, or a copy of another matrix) with now and then one element changed
+// by an ulp, to a NaN, to -0.0, or in row 0.
+DoubleArray near(Inputs& in, DoubleArray pattern) {
+  if (pattern.storage().empty() || in.chance(0.4)) return pattern;
+  double& x =
+      pattern
+          .storage()[static_cast<std::size_t>(in.pick(static_cast<int>(pattern.storage().size())))];
+  switch (in.pick(4)) {
+    case 0: x = std::nextafter(x, 2.0); break;
+    case 1: x = std::numeric_limits<double>::quiet_NaN(); break;
+    case 2: x = x == 0.0 ? -0.0 : x; break;
+    default: x = x + 1.0; break;
+  }
+  return pattern;
+}
+
+// A square matrix with one entry of +1 or -1 in every row and column: its
+// transpose is its inverse, exactly.
+DoubleArray signed_permutation(Inputs& in, std::int32_t n) {
+  DoubleArray a = DoubleArray::zeros(n, n);
+  std::vector<std::int32_t> column(static_cast<std::size_t>(n));
+  for (std::int32_t k = 0; k < n; ++k) column[static_cast<std::size_t>(k)] = k + 1;
+  for (std::int32_t k = n - 1; k > 0; --k) {
+    std::swap(column[static_cast<std::size_t>(k)],
+              column[static_cast<std::size_t>(in.pick(k + 1))]);
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    a(i, column[static_cast<std::size_t>(i - 1)]) = in.chance(0.5) ? 1.0 : -1.0;
+  }
+  return a;
+}
+
+TEST(AlgebraReferenceTest, PropertyTests) {
+  Inputs in(0x11u);
+  const Tally identical = compare_method(
+      "mIdentical", 500, in,
+      [](Inputs& in) {
+        DoubleArray a = in.matrix(in.order(8), in.order(8));
+        DoubleArray b = in.chance(0.1) ? in.matrix(in.order(3), in.order(3)) : near(in, a);
+        return Args{a, in.chance(0.03) ? in.odd_shape() : b};
+      },
+      [](auto& m, Args& a) { return m.mIdentical(a[0], a[1]); });
+  const auto square_pattern = [](Inputs& in, bool identity) {
+    const std::int32_t n = in.order(8);
+    const std::int32_t c = in.chance(0.15) ? in.order(8) : n;
+    DoubleArray a = DoubleArray::zeros(n, c);
+    for (std::int32_t i = 1; identity && i <= std::min(n, c); ++i) a(i, i) = 1.0;
+    return Args{in.chance(0.03) ? in.odd_shape() : near(in, a)};
+  };
+  const Tally unit = compare_method(
+      "mMatrIsUnit", 500, in, [&](Inputs& in) { return square_pattern(in, true); },
+      [](auto& m, Args& a) { return m.mMatrIsUnit(a[0]); });
+  const Tally zero = compare_method(
+      "mMatrIsZero", 500, in, [&](Inputs& in) { return square_pattern(in, false); },
+      [](auto& m, Args& a) { return m.mMatrIsZero(a[0]); });
+  const Tally ort = compare_method(
+      "mMatrIsOrt", 300, in,
+      [](Inputs& in) {
+        const std::int32_t n = in.order(6);
+        if (in.chance(0.1)) return Args{in.matrix(n, in.order(6))};
+        return Args{in.chance(0.6) ? near(in, signed_permutation(in, n)) : in.matrix(n, n)};
+      },
+      [](auto& m, Args& a) { return m.mMatrIsOrt(a[0]); });
+  const Tally are_ort = compare_method(
+      "mMatrAreOrt", 400, in,
+      [](Inputs& in) {
+        const std::int32_t n = in.order(8);
+        DoubleArray a = signed_permutation(in, n);
+        DoubleArray b;
+        Matr().mTrasp(b, a);
+        if (in.chance(0.4)) {
+          const std::int32_t k = in.order(8);
+          return Args{in.matrix(n, k), in.matrix(k, in.chance(0.5) ? n : in.order(8))};
+        }
+        return Args{near(in, a), near(in, b)};
+      },
+      [](auto& m, Args& a) { return m.mMatrAreOrt(a[0], a[1]); });
+  for (const Tally& t : {identical, unit, zero, ort, are_ort}) {
+    expect_errors(t, {0, 9});
+    expect_both_answers(t);
+  }
+  for (const Tally& t : {unit, zero, are_ort}) expect_codes(t, {0, 3});
+  expect_codes(ort, {0, 4});
+  expect_errors(ort, {6});
+}
+
+}  // namespace
+}  // namespace nodrel::reference

@@ -1,0 +1,526 @@
+#include "reference/reference.hpp"
+
+#include <bit>
+#include <cfenv>
+#include <cmath>
+#include <cstdint>
+
+#include "nodrel/error.hpp"
+
+namespace nodrel::reference {
+
+namespace {
+
+constexpr double kTolerance = 1e-12;
+
+// The exceptions that the operations of one stored result raised, read from
+// the hardware. Operands and result pass through volatile variables, so the
+// operation happens between the clearing and the reading of the flags.
+class Faults {
+ public:
+  double add(double a, double b) { return run('+', a, b); }
+  double sub(double a, double b) { return run('-', a, b); }
+  double mul(double a, double b) { return run('*', a, b); }
+  double div(double a, double b) { return run('/', a, b); }
+
+  // Invalid or overflow: error 6; division by zero: error 11.
+  void check() const {
+    if ((raised_ & (FE_INVALID | FE_OVERFLOW)) != 0) raise(ErrorNumber::kOverflow);
+    if ((raised_ & FE_DIVBYZERO) != 0) raise(ErrorNumber::kDivisionByZero);
+  }
+
+ private:
+  double run(char op, double a, double b) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    volatile double x = a;
+    volatile double y = b;
+    volatile double r = 0.0;
+    switch (op) {
+      case '+': r = x + y; break;
+      case '-': r = x - y; break;
+      case '*': r = x * y; break;
+      default: r = x / y; break;
+    }
+    raised_ |= std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+    return r;
+  }
+
+  int raised_ = 0;
+};
+
+// Two values differ only when one is less than or greater than the other.
+bool differs(double a, double b) { return a < b || a > b; }
+
+// The sign bit flipped: a negation.
+double negated(double a) {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(a) ^ 0x8000000000000000ULL);
+}
+
+void swap_values(double& a, double& b) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(a);
+  a = b;
+  b = std::bit_cast<double>(bits);
+}
+
+}  // namespace
+
+// ---- sums, differences, negation, scaling, transpose ----
+
+void Matr::mSum(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  const std::int32_t r = mtrSrc2.ubound(1);
+  const std::int32_t c = mtrSrc2.ubound(2);
+  err_code = 0;
+  const std::int32_t c1 = mtrSrc1.ubound(2);
+  const std::int32_t r1 = mtrSrc1.ubound(1);
+  if (c1 != c || r1 != r) {
+    err_code = 1;
+    return;
+  }
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      Faults f;
+      const double v = f.add(mtrSrc1(i, j), mtrSrc2(i, j));
+      mtrDest(i, j) = v;
+      f.check();
+    }
+  }
+}
+
+void Matr::mDiff(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  const std::int32_t r = mtrSrc1.ubound(1);
+  const std::int32_t c = mtrSrc1.ubound(2);
+  err_code = 0;
+  const std::int32_t c2 = mtrSrc2.ubound(2);
+  const std::int32_t r2 = mtrSrc2.ubound(1);
+  if (c2 != c || r2 != r) {
+    err_code = 1;
+    return;
+  }
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      Faults f;
+      const double v = f.sub(mtrSrc1(i, j), mtrSrc2(i, j));
+      mtrDest(i, j) = v;
+      f.check();
+    }
+  }
+}
+
+void Matr::mOpp(DoubleArray& mtrDest) {
+  const std::int32_t r = mtrDest.ubound(1);
+  const std::int32_t c = mtrDest.ubound(2);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) mtrDest(i, j) = negated(mtrDest(i, j));
+  }
+}
+
+void Matr::mProdScal(DoubleArray& mtrA, double Nmr) {
+  err_code = 0;
+  const std::int32_t r = mtrA.ubound(1);
+  const std::int32_t c = mtrA.ubound(2);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      Faults f;
+      const double v = f.mul(mtrA(i, j), Nmr);
+      mtrA(i, j) = v;
+      f.check();
+    }
+  }
+}
+
+void Matr::mTrasp(DoubleArray& mtrDest, const DoubleArray& mtrSrc) {
+  const DoubleArray src = mtrSrc;  // read before the destination is cleared
+  const std::int32_t r = src.ubound(1);
+  const std::int32_t c = src.ubound(2);
+  mtrDest.redim(c, r);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) mtrDest(j, i) = src(i, j);
+  }
+}
+
+// ---- products, trace, modulus ----
+
+void Matr::mMult(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  const DoubleArray a = mtrSrc1;  // read before the destination is cleared
+  const DoubleArray b = mtrSrc2;
+  err_code = 0;
+  const std::int32_t r = a.ubound(1);
+  const std::int32_t c = b.ubound(2);
+  const std::int32_t k = b.ubound(1);
+  mtrDest.redim(r, c);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      for (std::int32_t h = 1; h <= k; ++h) {
+        Faults f;
+        const double p = f.mul(a(i, h), b(h, j));
+        const double v = f.add(p, mtrDest(i, j));
+        mtrDest(i, j) = v;
+        f.check();
+      }
+    }
+  }
+}
+
+void Matr::mMultVett(DoubleArray& vetDest, const DoubleArray& mtrSrc, const DoubleArray& vetSrc) {
+  const DoubleArray a = mtrSrc;  // read before the destination is cleared
+  const DoubleArray v = vetSrc;
+  err_code = 0;
+  const std::int32_t r = a.ubound(1);
+  const std::int32_t c = a.ubound(2);
+  vetDest.redim(r);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      Faults f;
+      const double p = f.mul(a(i, j), v(j));
+      const double s = f.add(p, vetDest(i));
+      vetDest(i) = s;
+      f.check();
+    }
+  }
+}
+
+double Matr::mTrace(const DoubleArray& mtrA) {
+  err_code = 0;
+  double s = 0.0;
+  const std::int32_t n = mtrA.ubound(1);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    Faults f;
+    s = f.add(mtrA(i, i), s);
+    f.check();
+  }
+  return s;
+}
+
+double Matr::mMod(const DoubleArray& mtrA) {
+  double result = 0.0;
+  if (mMatrIsVect(mtrA)) {
+    result = VectModulus(mtrA);
+  } else {
+    result = MatrModulus(mtrA);
+  }
+  return result;
+}
+
+double Matr::VectModulus(const DoubleArray& v) {
+  err_code = 0;
+  double s = 0.0;
+  const std::int32_t n = v.ubound(1);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    Faults f;
+    s = f.add(s, f.mul(v(i), v(i)));
+    f.check();
+  }
+  return std::sqrt(s);
+}
+
+double Matr::MatrModulus(const DoubleArray& a) {
+  err_code = 0;
+  double s = 0.0;
+  const std::int32_t n = a.ubound(1);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    Faults f;
+    s = f.add(s, f.mul(a(i, 1), a(i, 1)));
+    f.check();
+  }
+  return std::sqrt(s);
+}
+
+// ---- property tests ----
+
+bool Matr::mIdentical(const DoubleArray& mtrA, const DoubleArray& mtrB) {
+  const std::int32_t ra = mtrA.ubound(1);
+  const std::int32_t ca = mtrA.ubound(2);
+  const std::int32_t rb = mtrB.ubound(1);
+  const std::int32_t cb = mtrB.ubound(2);
+  if (ra != rb || ca != cb) return false;
+  for (std::int32_t i = 1; i <= ra; ++i) {
+    for (std::int32_t j = 1; j <= ca; ++j) {
+      if (differs(mtrA(i, j), mtrB(i, j))) return false;
+    }
+  }
+  return true;
+}
+
+bool Matr::mMatrIsUnit(const DoubleArray& mtrA) {
+  err_code = 0;
+  const std::int32_t r = mtrA.ubound(1);
+  const std::int32_t c = mtrA.ubound(2);
+  if (!mMatrIsQuadr(mtrA)) {
+    err_code = 3;
+    return false;
+  }
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      const double expected = i == j ? 1.0 : 0.0;
+      if (differs(mtrA(i, j), expected)) return false;
+    }
+  }
+  return true;
+}
+
+bool Matr::mMatrIsZero(const DoubleArray& mtrA) {
+  err_code = 0;
+  const std::int32_t r = mtrA.ubound(1);
+  const std::int32_t c = mtrA.ubound(2);
+  if (!mMatrIsQuadr(mtrA)) {
+    err_code = 3;
+    return false;
+  }
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) {
+      if (differs(mtrA(i, j), 0.0)) return false;
+    }
+  }
+  return true;
+}
+
+bool Matr::mMatrIsOrt(const DoubleArray& mtrA) {
+  err_code = 0;
+  const std::int32_t r = mtrA.ubound(1);
+  const std::int32_t c = mtrA.ubound(2);
+  DoubleArray t1 = DoubleArray::zeros(r, c);
+  DoubleArray t2 = DoubleArray::zeros(c, r);
+  mDupl(t1, mtrA);
+  mTrasp(t2, mtrA);
+  mInv(t1);
+  if (err_code != 0) return false;
+  return mIdentical(t2, t1);
+}
+
+bool Matr::mMatrAreOrt(const DoubleArray& mtrA, const DoubleArray& mtrB) {
+  DoubleArray t;
+  mMult(t, mtrA, mtrB);
+  return mMatrIsUnit(t);
+}
+
+// ---- determinant ----
+
+double Matr::mDet(const DoubleArray& mtrA) {
+  err_code = 0;
+  const std::int32_t n = mtrA.ubound(1);
+  if (!mMatrIsQuadr(mtrA)) return 0.0;
+  if (n == 1) return mtrA(1, 1);
+  if (n == 2) {
+    Faults f;
+    const double d = f.sub(f.mul(mtrA(1, 1), mtrA(2, 2)), f.mul(mtrA(1, 2), mtrA(2, 1)));
+    f.check();
+    return d;
+  }
+  if (n == 3) return DetOrder3(mtrA);
+
+  DoubleArray b;
+  mDupl(b, mtrA);
+  double det = 1.0;
+  for (std::int32_t k = 1; k <= n - 1; ++k) {
+    std::int32_t p = k;
+    double best = std::fabs(b(k, k));
+    for (std::int32_t c = k + 1; c <= n; ++c) {
+      if (std::fabs(b(k, c)) > best) {
+        p = c;
+        best = std::fabs(b(k, c));
+      }
+    }
+    if (best <= kTolerance) {
+      det = 0.0;
+      continue;
+    }
+    if (p != k) {
+      det = negated(det);
+      for (std::int32_t j = 1; j <= n; ++j) swap_values(b(j, k), b(j, p));
+    }
+    Faults fd;
+    det = fd.mul(det, b(k, k));
+    fd.check();
+    for (std::int32_t i = k + 1; i <= n; ++i) {
+      for (std::int32_t j = k + 1; j <= n; ++j) {
+        Faults f;
+        const double v = f.add(f.mul(f.div(negated(b(i, k)), b(k, k)), b(k, j)), b(i, j));
+        b(i, j) = v;
+        f.check();
+      }
+    }
+  }
+  Faults f;
+  det = f.mul(det, b(n, n));
+  f.check();
+  if (std::fabs(det) < kTolerance) return 0.0;
+  return det;
+}
+
+double Matr::DetOrder3(const DoubleArray& a) {
+  Faults f1;
+  const double t1 = f1.sub(f1.mul(a(2, 2), a(3, 3)), f1.mul(a(2, 3), a(3, 2)));
+  f1.check();
+  Faults f2;
+  const double t2 = f2.sub(f2.mul(a(2, 1), a(3, 3)), f2.mul(a(2, 3), a(3, 1)));
+  f2.check();
+  Faults f3;
+  const double t3 = f3.sub(f3.mul(a(2, 1), a(3, 2)), f3.mul(a(2, 2), a(3, 1)));
+  f3.check();
+  Faults f;
+  const double left = f.sub(f.mul(a(1, 1), t1), f.mul(a(1, 2), t2));
+  const double d = f.add(left, f.mul(a(1, 3), t3));
+  f.check();
+  if (std::fabs(d) < kTolerance) return 0.0;
+  return d;
+}
+
+bool Matr::mMatrIsSing(const DoubleArray& mtrA) {
+  err_code = 0;
+  if (!mMatrIsQuadr(mtrA)) {
+    err_code = 3;
+    return false;
+  }
+  const double d = mDet(mtrA);
+  return !differs(d, 0.0);
+}
+
+// ---- inverse and division ----
+
+void Matr::mInv(DoubleArray& mtrDest) {
+  const std::int32_t upper = mtrDest.ubound(1);
+  if (upper < -32768 || upper > 32767) raise(ErrorNumber::kOverflow);
+  const std::int32_t n = upper;
+  DoubleArray r = DoubleArray::zeros(n, n);
+  DoubleArray m = DoubleArray::zeros(n - 1, n - 1);
+  const double d = mDet(mtrDest);
+  if (!differs(d, 0.0)) {
+    err_code = 4;
+    return;
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (std::int32_t j = 1; j <= n; ++j) {
+      std::int32_t row = 0;
+      for (std::int32_t k = 1; k <= n; ++k) {
+        if (k != i) {
+          row = row + 1;
+          std::int32_t col = 0;
+          for (std::int32_t l = 1; l <= n; ++l) {
+            if (l != j) {
+              col = col + 1;
+              m(row, col) = mtrDest(k, l);
+            }
+          }
+        }
+      }
+      // Order 1: the minor is empty and its determinant is 1.
+      const double minor = n - 1 == 0 ? 1.0 : mDet(m);
+      const double s = std::pow(-1.0, i + j);
+      Faults f;
+      const double v = f.div(f.mul(s, minor), d);
+      r(j, i) = v;
+      f.check();
+    }
+  }
+  mDupl(mtrDest, r);
+}
+
+void Matr::mDivd(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  DoubleArray t;
+  mDupl(t, mtrSrc2);
+  mInv(t);
+  if (err_code == 0) mMult(mtrDest, t, mtrSrc1);
+}
+
+// ---- Cramer's rule ----
+
+void Matr::mSist(DoubleArray& vetX, DoubleArray& mtrA, DoubleArray& vetB) {
+  err_code = 0;
+  const std::int32_t n = mtrA.ubound(1);
+  const double d = mDet(mtrA);
+  // The exchanges run against a copy of the right-hand side: the caller's
+  // vetB then holds, at every exit, what it held on entry, and a vetX that
+  // is the same array as vetB receives the solution as a distinct one would.
+  DoubleArray b = vetB;
+  for (std::int32_t k = 1; k <= n; ++k) {
+    std::int32_t exchanged = 0;
+    try {
+      for (std::int32_t i = 1; i <= n; ++i) {
+        swap_values(mtrA(i, k), b(i));
+        exchanged = i;
+      }
+      const double dk = mDet(mtrA);
+      Faults f;
+      const double x = f.div(dk, d);
+      vetX(k) = x;
+      f.check();
+    } catch (...) {
+      for (std::int32_t i = 1; i <= exchanged; ++i) swap_values(b(i), mtrA(i, k));
+      throw;
+    }
+    for (std::int32_t i = 1; i <= n; ++i) swap_values(b(i), mtrA(i, k));
+  }
+}
+
+// ---- diagonal reduction ----
+
+void Matr::mDiag(DoubleArray& mtrA) {
+  err_code = 0;
+  const std::int32_t n = mtrA.ubound(1);
+  const std::int32_t m = mtrA.ubound(2);
+  if (m < n) raise(ErrorNumber::kSubscriptOutOfRange);
+  for (std::int32_t k = 1; k <= n - 1; ++k) {
+    std::int32_t p = k;
+    double best = std::fabs(mtrA(k, k));
+    for (std::int32_t c = k + 1; c <= m; ++c) {
+      if (std::fabs(mtrA(k, c)) > best) {
+        p = c;
+        best = std::fabs(mtrA(k, c));
+      }
+    }
+    if (best <= kTolerance) continue;
+    if (p != k) {
+      for (std::int32_t j = 1; j <= n; ++j) swap_values(mtrA(j, k), mtrA(j, p));
+    }
+    for (std::int32_t i = k + 1; i <= n; ++i) {
+      for (std::int32_t j = k + 1; j <= n; ++j) {
+        Faults f;
+        const double v =
+            f.add(f.mul(f.div(negated(mtrA(i, k)), mtrA(k, k)), mtrA(k, j)), mtrA(i, j));
+        mtrA(i, j) = v;
+        f.check();
+      }
+    }
+  }
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (std::int32_t j = 1; j <= m; ++j) {
+      if (i != j) mtrA(i, j) = 0.0;
+    }
+  }
+}
+
+// ---- inner steps ----
+
+bool Matr::mMatrIsVect(const DoubleArray& mtrA) {
+  err_code = 0;
+  try {
+    mtrA.ubound(1);
+  } catch (const Error&) {
+    return false;  // no array
+  }
+  try {
+    mtrA.ubound(2);
+  } catch (const Error&) {
+    return true;  // one dimension
+  }
+  return false;
+}
+
+bool Matr::mMatrIsQuadr(const DoubleArray& mtrDest) {
+  err_code = 0;
+  const std::int32_t r = mtrDest.ubound(1);
+  const std::int32_t c = mtrDest.ubound(2);
+  return r == c;
+}
+
+void Matr::mDupl(DoubleArray& mtrDest, const DoubleArray& mtrSrc) {
+  err_code = 0;
+  const std::int32_t r = mtrSrc.ubound(1);
+  const std::int32_t c = mtrSrc.ubound(2);
+  mtrDest.redim(r, c);
+  for (std::int32_t i = 1; i <= r; ++i) {
+    for (std::int32_t j = 1; j <= c; ++j) mtrDest(i, j) = mtrSrc(i, j);
+  }
+}
+
+}  // namespace nodrel::reference
