@@ -31,6 +31,7 @@
 #include "nodrel/double_array.hpp"
 #include "nodrel/export.hpp"
 #include "nodrel/locale.hpp"
+#include "nodrel/platform.hpp"
 #include "nodrel/variant.hpp"
 
 namespace nodrel {
@@ -50,6 +51,12 @@ class NODREL_API Matr {
   // and in which mPrint formats; Locale::process() when the object is made.
   const Locale& locale() const noexcept { return locale_; }
   void set_locale(Locale locale) { locale_ = std::move(locale); }
+
+  // The services behind mPrint's message box, clipboard and file
+  // destinations: default_platform() until another is set; setting nullptr
+  // returns to it.
+  void set_platform(std::shared_ptr<Platform> platform);
+  Platform& platform();
 
   // 1. Sets ErrCode to 0 and fills the message table.
   void Initialize_dMatr();
@@ -142,6 +149,7 @@ class NODREL_API Matr {
   std::array<std::string, 11> err_msg_;  // codes -1..9
   Locale locale_;
   DoubleArray print_copy_;  // mPrint's working copy; nothing reads it after the call
+  std::shared_ptr<Platform> platform_;  // made on first use by platform()
 };
 
 }  // namespace nodrel
