@@ -1,0 +1,29 @@
+// What DllRegisterServer writes and DllUnregisterServer removes:
+//
+//   the type library (HKCR\TypeLib\{LIBID}\29.0, and HKCR\Interface\{IID}
+//   for _Matr), registered from the DLL's own path by the system;
+//   HKCR\CLSID\{CLSID}                 "Matr"
+//     InprocServer32                   the DLL's path, ThreadingModel "Apartment"
+//     ProgID                           "Nodrel.Matr"
+//     TypeLib                          {LIBID}
+//     Version                          "29.0"
+//   HKCR\Nodrel.Matr                   "Matr"
+//     CLSID                            {CLSID}
+#ifndef NODREL_SERVER_COM_REGISTRATION_HPP
+#define NODREL_SERVER_COM_REGISTRATION_HPP
+
+#include <windows.h>
+
+namespace nodrel::com {
+
+inline constexpr wchar_t kProgId[] = L"Nodrel.Matr";
+
+// On failure, what was written is removed again and the result is
+// SELFREG_E_TYPELIB or SELFREG_E_CLASS.
+HRESULT register_server() noexcept;
+// Removes every key above; keys already missing are not an error.
+HRESULT unregister_server() noexcept;
+
+}  // namespace nodrel::com
+
+#endif  // NODREL_SERVER_COM_REGISTRATION_HPP

@@ -1,0 +1,52 @@
+// Automation VARIANTs and the core's Variant.
+//
+//   VT_EMPTY, VT_NULL, VT_BOOL, VT_DATE, VT_BSTR   <-> Empty, Null, Boolean, Date, String
+//   VT_I1 .. VT_UI8, VT_INT, VT_UINT              ->  Integer (VT_I4, or VT_R8 beyond 32 bits, back)
+//   VT_R4, VT_R8, VT_CY, VT_DECIMAL               ->  Double
+//   VT_ERROR                                      <-> Missing (DISP_E_PARAMNOTFOUND) or an error value
+//   VT_DISPATCH, VT_UNKNOWN                       <-> Object (a ClientObject)
+//   VT_ARRAY | VT_R8                              <-> DoubleArray
+//   VT_ARRAY | any other element type             ->  VariantArray (VT_ARRAY | VT_VARIANT back)
+// A VT_BYREF variant is read through its reference.
+#ifndef NODREL_SERVER_COM_VARIANT_CONVERT_HPP
+#define NODREL_SERVER_COM_VARIANT_CONVERT_HPP
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include "nodrel/variant.hpp"
+#include "server/com/com_ptr.hpp"
+
+namespace nodrel::com {
+
+// An automation object the client passed in a variant (mPrint's print
+// destinations), held with a reference of its own.
+class ClientObject : public Object {
+ public:
+  explicit ClientObject(ComPtr<IUnknown> object) : object_(std::move(object)) {}
+  IUnknown* get() const noexcept { return object_.get(); }
+  // The object's IDispatch, or null when it has none.
+  ComPtr<IDispatch> dispatch() const noexcept;
+
+ private:
+  ComPtr<IUnknown> object_;
+};
+
+// The value of `value`. Run-time error 13 for a type the core has no
+// counterpart for (a record, a pointer, a nested reference), 7 when memory
+// runs out.
+Variant from_variant(const VARIANT& value);
+
+// `value` as a new VARIANT the caller clears. Run-time error 7 when memory
+// runs out.
+VARIANT to_variant(const Variant& value);
+
+// Writes `value` into the caller's argument `target`: into the referenced
+// variable for a VT_BYREF argument, converted to that variable's type
+// (run-time error 13 when it does not convert), otherwise replacing
+// `target`'s value.
+void store_variant(VARIANT& target, const Variant& value);
+
+}  // namespace nodrel::com
+
+#endif  // NODREL_SERVER_COM_VARIANT_CONVERT_HPP

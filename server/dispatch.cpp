@@ -1,0 +1,340 @@
+// Late-bound calls: automation values in, a method of Matr called, the
+// caller's values written back.
+//
+// A call has two phases. Binding checks and converts every argument in order
+// (450, 449, 13 ...) before anything runs, so a bad argument never leaves a
+// half-done call behind. Then the method runs on the bound values, and
+// whatever it wrote goes back into the caller's Variants, also when it fails.
+#include "nodrel/dispatch.hpp"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "nodrel/error.hpp"
+#include "server/method_table.hpp"
+
+namespace nodrel {
+
+namespace {
+
+constexpr std::size_t max_arguments() {
+  std::size_t n = 0;
+  for (const MethodInfo& m : detail::kMethods) n = std::max(n, m.args.size());
+  return n;
+}
+constexpr std::size_t kMaxArguments = max_arguments();
+
+// The shortest text that reads back as the same double, with the locale's
+// decimal separator, as a client sees a number turned into text.
+std::string number_text(double value, const Locale& locale) {
+  std::array<char, 32> buffer{};
+  const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  std::string text(buffer.data(), ec == std::errc() ? end : buffer.data());
+  const auto point = text.find('.');
+  if (point != std::string::npos) text.replace(point, 1, locale.decimal);
+  return text;
+}
+
+std::string to_text(const Variant& value, const Locale& locale) {
+  switch (value.kind()) {
+    case VariantKind::kString: return *value.string();
+    case VariantKind::kEmpty: return {};
+    case VariantKind::kBoolean: return *value.boolean() ? "True" : "False";
+    case VariantKind::kInteger: return std::to_string(*value.integer());
+    case VariantKind::kDouble: return number_text(*value.real(), locale);
+    case VariantKind::kNull: raise(ErrorNumber::kInvalidUseOfNull);
+    default: raise(ErrorNumber::kTypeMismatch);
+  }
+}
+
+// An array of variants as an array of doubles of the same bounds. The
+// elements convert as mDuplVar converts them.
+DoubleArray to_double_array(const VariantArray& source, const Locale& locale) {
+  DoubleArray result(source.bounds);
+  std::vector<double>& out = result.storage();
+  // A malformed VariantArray (fewer elements than its bounds promise) is the
+  // caller's mistake, but it must not make us read beyond its elements.
+  if (source.elements.size() != out.size()) raise(ErrorNumber::kTypeMismatch);
+  for (std::size_t k = 0; k < out.size(); ++k) out[k] = to_double(source.elements[k], locale);
+  return result;
+}
+
+// The arguments of one call, bound to the caller's Variants.
+class Binder {
+ public:
+  Binder(const Locale& locale, const MethodInfo& method, std::span<Variant* const> args)
+      : method_(method) {
+    if (args.size() > method.args.size()) raise(ErrorNumber::kWrongNumberOfArguments);
+    // Pointers into temporaries_ are handed to the method: no reallocation.
+    temporaries_.reserve(method.args.size());
+    for (std::size_t i = 0; i < method.args.size(); ++i) {
+      bind(i, i < args.size() ? args[i] : nullptr, locale);
+    }
+  }
+
+  DoubleArray& array(std::size_t i) { return *slots_[i].array; }
+  double& real(std::size_t i) { return slots_[i].real; }
+  std::int32_t integer(std::size_t i) const { return slots_[i].integer; }
+  std::string_view text(std::size_t i) const { return slots_[i].text; }
+  Variant* variant(std::size_t i) const { return slots_[i].source; }
+
+  // Hands back what the method wrote into values that it could not reach
+  // in place: converted arrays and the doubles it writes.
+  void write_back() {
+    for (std::size_t i = 0; i < method_.args.size(); ++i) {
+      const ArgumentInfo& a = method_.args[i];
+      if (a.kind == ArgKind::kDouble && a.role != ArgRole::kRead) {
+        *slots_[i].source = Variant(slots_[i].real);
+      }
+    }
+    for (Temporary& t : temporaries_) {
+      if (!t.written) continue;
+      // A never-dimensioned array that the method did not dimension stays
+      // what the caller had: Empty.
+      if (t.was_empty && t.array.dims() == 0) continue;
+      *t.source = Variant(std::move(t.array));
+    }
+  }
+
+ private:
+  struct Slot {
+    Variant* source = nullptr;  // the caller's Variant; nullptr when left out
+    DoubleArray* array = nullptr;
+    double real = 0.0;
+    std::int32_t integer = 0;
+    std::string text;
+  };
+  struct Temporary {
+    Variant* source;
+    DoubleArray array;
+    bool was_empty;
+    bool written;
+  };
+
+  void bind(std::size_t i, Variant* source, const Locale& locale) {
+    const ArgumentInfo& a = method_.args[i];
+    Slot& slot = slots_[i];
+    if (source != nullptr && source->is_missing()) source = nullptr;
+    slot.source = source;
+    if (source == nullptr) {
+      if (!a.optional) raise(ErrorNumber::kArgumentNotOptional);
+      return;
+    }
+    switch (a.kind) {
+      case ArgKind::kDoubleArray: slot.array = &bind_array(*source, a.role, locale); break;
+      case ArgKind::kDouble: slot.real = to_double(*source, locale); break;
+      case ArgKind::kLong: slot.integer = to_int32(*source, locale); break;
+      case ArgKind::kString: slot.text = to_text(*source, locale); break;
+      case ArgKind::kVariant: break;
+    }
+  }
+
+  DoubleArray& bind_array(Variant& source, ArgRole role, const Locale& locale) {
+    if (DoubleArray* in_place = source.double_array()) return *in_place;
+    // One Variant passed twice is one array, as one variable would be.
+    for (Temporary& t : temporaries_) {
+      if (t.source == &source) {
+        t.written = t.written || role != ArgRole::kRead;
+        return t.array;
+      }
+    }
+    DoubleArray converted;
+    if (source.kind() == VariantKind::kArray) {
+      converted = to_double_array(*source.array(), locale);
+    } else if (source.kind() != VariantKind::kEmpty) {
+      raise(ErrorNumber::kTypeMismatch);
+    }
+    temporaries_.push_back(Temporary{&source, std::move(converted),
+                                     source.kind() == VariantKind::kEmpty, role != ArgRole::kRead});
+    return temporaries_.back().array;
+  }
+
+  const MethodInfo& method_;
+  std::array<Slot, kMaxArguments> slots_;
+  std::vector<Temporary> temporaries_;
+};
+
+// How each C++ parameter type of Matr's methods is fetched from the binder,
+// and which table entries it agrees with.
+template <typename T>
+struct Param;
+
+template <>
+struct Param<DoubleArray&> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kDoubleArray && a.role != ArgRole::kRead && !a.optional;
+  }
+  static DoubleArray& get(Binder& b, std::size_t i) { return b.array(i); }
+};
+template <>
+struct Param<const DoubleArray&> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kDoubleArray && a.role == ArgRole::kRead && !a.optional;
+  }
+  static const DoubleArray& get(Binder& b, std::size_t i) { return b.array(i); }
+};
+template <>
+struct Param<double> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kDouble && a.role == ArgRole::kRead && !a.optional;
+  }
+  static double get(Binder& b, std::size_t i) { return b.real(i); }
+};
+template <>
+struct Param<double&> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kDouble && a.role == ArgRole::kWritten && !a.optional;
+  }
+  static double& get(Binder& b, std::size_t i) { return b.real(i); }
+};
+template <>
+struct Param<std::int32_t> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kLong && a.role == ArgRole::kRead && !a.optional;
+  }
+  static std::int32_t get(Binder& b, std::size_t i) { return b.integer(i); }
+};
+template <>
+struct Param<std::string_view> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kString && a.role == ArgRole::kRead && !a.optional;
+  }
+  static std::string_view get(Binder& b, std::size_t i) { return b.text(i); }
+};
+template <>
+struct Param<VariantRef> {
+  static constexpr bool agrees(const ArgumentInfo& a) { return a.kind == ArgKind::kVariant; }
+  static VariantRef get(Binder& b, std::size_t i) {
+    if (Variant* v = b.variant(i)) return VariantRef(*v);
+    return VariantRef();
+  }
+};
+template <>
+struct Param<const Variant&> {
+  static constexpr bool agrees(const ArgumentInfo& a) {
+    return a.kind == ArgKind::kVariant && a.role == ArgRole::kRead && !a.optional;
+  }
+  static const Variant& get(Binder& b, std::size_t i) { return *b.variant(i); }
+};
+
+template <typename R>
+constexpr bool result_agrees(ResultKind kind) {
+  if constexpr (std::is_void_v<R>) return kind == ResultKind::kNone;
+  if constexpr (std::is_same_v<R, bool>) return kind == ResultKind::kBool;
+  if constexpr (std::is_same_v<R, double>) return kind == ResultKind::kDouble;
+  return false;
+}
+
+template <typename F>
+struct Signature;
+template <typename R, typename... P>
+struct Signature<R (Matr::*)(P...)> {
+  using Result = R;
+  using Params = std::tuple<P...>;
+  static constexpr std::size_t kCount = sizeof...(P);
+};
+
+template <auto Method>
+Variant call_bound(Matr& object, Binder& b) {
+  using S = Signature<decltype(Method)>;
+  return [&]<std::size_t... I>(std::index_sequence<I...>)->Variant {
+    if constexpr (std::is_void_v<typename S::Result>) {
+      (object.*Method)(Param<std::tuple_element_t<I, typename S::Params>>::get(b, I)...);
+      return Variant();
+    } else {
+      return Variant(
+          (object.*Method)(Param<std::tuple_element_t<I, typename S::Params>>::get(b, I)...));
+    }
+  }
+  (std::make_index_sequence<S::kCount>{});
+}
+
+using Invoker = Variant (*)(Matr&, Binder&);
+
+// The binding of one table entry to the C++ method. Evaluated by the
+// compiler: an entry whose arguments or result disagree with the method's
+// signature stops the build here.
+template <auto Method>
+consteval Invoker bind(std::size_t place) {
+  using S = Signature<decltype(Method)>;
+  const MethodInfo& info = detail::kMethods[place];
+  if (info.args.size() != S::kCount) throw "argument count differs from the C++ method";
+  const bool args_agree = [&]<std::size_t... I>(std::index_sequence<I...>) {
+    return (Param<std::tuple_element_t<I, typename S::Params>>::agrees(info.args[I]) && ...);
+  }
+  (std::make_index_sequence<S::kCount>{});
+  if (!args_agree) throw "argument kinds or roles differ from the C++ method";
+  if (!result_agrees<typename S::Result>(info.result)) throw "result differs from the C++ method";
+  return &call_bound<Method>;
+}
+
+constexpr std::array<Invoker, detail::kMethods.size()> kInvokers{
+    bind<&Matr::Initialize_dMatr>(0),
+    bind<&Matr::mMatrIsVect>(1),
+    bind<&Matr::mMatrIsQuadr>(2),
+    bind<&Matr::mDet>(3),
+    bind<&Matr::mSum>(4),
+    bind<&Matr::mDiff>(5),
+    bind<&Matr::mMult>(6),
+    bind<&Matr::mMultVett>(7),
+    bind<&Matr::mMatrIsSing>(8),
+    bind<&Matr::mDivd>(9),
+    bind<&Matr::mTrasp>(10),
+    bind<&Matr::mOpp>(11),
+    bind<&Matr::mSwapRC>(12),
+    bind<&Matr::mDiag>(13),
+    bind<&Matr::mSwap>(14),
+    bind<&Matr::mSist>(15),
+    bind<&Matr::mMakeMatrNul>(16),
+    bind<&Matr::mMakeVectNul>(17),
+    bind<&Matr::mMakeMatrI>(18),
+    bind<&Matr::mMakeVectI>(19),
+    bind<&Matr::mPrint>(20),
+    bind<&Matr::mMod>(21),
+    bind<&Matr::mProdScal>(22),
+    bind<&Matr::mTrace>(23),
+    bind<&Matr::mIdentical>(24),
+    bind<&Matr::mMatrIsOrt>(25),
+    bind<&Matr::mMatrAreOrt>(26),
+    bind<&Matr::mMatrIsUnit>(27),
+    bind<&Matr::mMatrIsZero>(28),
+    bind<&Matr::mInv>(29),
+    bind<&Matr::mDupl>(30),
+    bind<&Matr::mDuplVar>(31),
+    bind<&Matr::mPolin>(32),
+    bind<&Matr::mGetYPolin>(33),
+    bind<&Matr::mGetXsOfQuadr>(34),
+    bind<&Matr::mShowAbout>(35),
+};
+
+}  // namespace
+
+Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args) {
+  const MethodInfo* method = find_method(dispid);
+  if (method == nullptr) raise(ErrorNumber::kObjectDoesntSupport);
+  Binder binder(object.locale(), *method, args);
+  const Invoker call = kInvokers[static_cast<std::size_t>(method - detail::kMethods.data())];
+  Variant result;
+  try {
+    result = call(object, binder);
+  } catch (...) {
+    // What the method wrote before it failed stays written.
+    binder.write_back();
+    throw;
+  }
+  binder.write_back();
+  return result;
+}
+
+Variant invoke(Matr& object, std::string_view name, std::span<Variant* const> args) {
+  return invoke(object, dispid_of(name), args);
+}
+
+}  // namespace nodrel
