@@ -1,0 +1,14 @@
+// nodrel: the command-line host of the Nodrel component.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/host.hpp"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const int status = nodrel::cli::run_host(args, std::cin, std::cout, std::cerr);
+  std::cout.flush();
+  return status;
+}

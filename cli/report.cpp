@@ -1,0 +1,80 @@
+#include "cli/report.hpp"
+
+#include <new>
+#include <string>
+
+#include "nodrel/error.hpp"
+
+namespace nodrel::cli {
+
+namespace {
+
+// The line of `source` that holds `line` (from 1), without its line end.
+std::string_view source_line(std::string_view source, int line) {
+  std::size_t begin = 0;
+  for (int k = 1; k < line; ++k) {
+    const std::size_t nl = source.find('\n', begin);
+    if (nl == std::string_view::npos) return {};
+    begin = nl + 1;
+  }
+  std::size_t end = source.find('\n', begin);
+  if (end == std::string_view::npos) end = source.size();
+  std::string_view text = source.substr(begin, end - begin);
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  return text;
+}
+
+// The line, and under it a caret at `column`; tabs are kept so that the
+// caret lines up however the terminal expands them.
+void show_place(std::ostream& err, std::string_view text, int column) {
+  err << "    " << text << "\n    ";
+  for (int k = 1; k < column && static_cast<std::size_t>(k - 1) < text.size(); ++k) {
+    err << (text[static_cast<std::size_t>(k - 1)] == '\t' ? '\t' : ' ');
+  }
+  err << "^\n";
+}
+
+}  // namespace
+
+int report_failure(std::ostream& err, std::string_view where, std::exception_ptr failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Error& e) {
+    err << where << "Run-time error '" << e.code() << "': " << e.description() << '\n';
+    return kExitRunTimeError;
+  } catch (const std::bad_alloc&) {
+    err << where << "Run-time error '" << static_cast<int>(ErrorNumber::kOutOfMemory)
+        << "': " << describe(ErrorNumber::kOutOfMemory) << '\n';
+    return kExitRunTimeError;
+  } catch (const std::exception& e) {
+    err << where << "nodrel: internal error: " << e.what() << '\n';
+  } catch (...) {
+    err << where << "nodrel: internal error\n";
+  }
+  return kExitInternal;
+}
+
+int report_syntax(std::ostream& err, std::string_view source_name, std::string_view source,
+                  std::span<const Diagnostic> errors) {
+  for (const Diagnostic& d : errors) {
+    err << source_name << ':' << d.at.line << ':' << d.at.column << ": syntax error: " << d.message
+        << '\n';
+    show_place(err, source_line(source, d.at.line), d.at.column);
+  }
+  return kExitUsage;
+}
+
+int report_argument(std::ostream& err, std::size_t index, std::string_view word,
+                    const Diagnostic& error) {
+  err << "nodrel: argument " << index << ", column " << error.at.column
+      << ": syntax error: " << error.message << '\n';
+  show_place(err, source_line(word, error.at.line), error.at.column);
+  return kExitUsage;
+}
+
+int report_usage(std::ostream& err, std::string_view message) {
+  err << "nodrel: " << message << "\nTry 'nodrel --help' for more information.\n";
+  return kExitUsage;
+}
+
+}  // namespace nodrel::cli

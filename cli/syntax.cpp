@@ -1,0 +1,806 @@
+#include "cli/syntax.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "nodrel/double_array.hpp"
+
+namespace nodrel::cli {
+
+std::string fold(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+namespace {
+
+// Arrays of more dimensions than this are refused: no method addresses more
+// than two, and a bound keeps the parser's recursion small.
+constexpr std::size_t kMaxDimensions = 8;
+// Calls nested in arguments, mDet(mDet(...)), beyond this are refused.
+constexpr int kMaxNesting = 64;
+
+enum class Tok {
+  kName,
+  kNumber,
+  kString,
+  kLBracket,
+  kRBracket,
+  kLParen,
+  kRParen,
+  kComma,
+  kColon,
+  kSemicolon,
+  kEquals,
+  kQuestion,
+  kPlus,
+  kMinus,
+  kComment,
+  kNewline,
+  kEnd,
+  kBad,
+};
+
+struct Token {
+  Tok kind = Tok::kEnd;
+  Position at;
+  std::size_t begin = 0;  // offsets into the source
+  std::size_t end = 0;
+  std::string text;  // a name as written, a text's value, a comment, a lexical error
+  double number = 0.0;
+  bool integral = false;  // written without point or exponent, and within 64 bits
+  std::int64_t integer = 0;
+};
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_name_start(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool is_name_char(char c) { return is_name_start(c) || is_digit(c); }
+
+std::string describe_char(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 0x21 && u < 0x7F) return std::string("'") + c + "'";
+  static const char* const kHex = "0123456789ABCDEF";
+  return std::string("byte 0x") + kHex[u >> 4] + kHex[u & 0xF];
+}
+
+class Lexer {
+ public:
+  explicit Lexer(std::string_view source) : src_(source) {
+    // A UTF-8 byte order mark, as some editors write it, is not text.
+    if (src_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
+  }
+
+  std::vector<Token> tokens() {
+    std::vector<Token> out;
+    for (;;) {
+      out.push_back(next());
+      if (out.back().kind == Tok::kEnd) return out;
+    }
+  }
+
+ private:
+  Token next() {
+    while (pos_ < src_.size()) {
+      const char c = src_[pos_];
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') {
+        advance();
+      } else {
+        break;
+      }
+    }
+    Token t;
+    t.at = {line_, column_};
+    t.begin = pos_;
+    if (pos_ >= src_.size()) {
+      t.kind = Tok::kEnd;
+      t.end = pos_;
+      return t;
+    }
+    const char c = src_[pos_];
+    if (c == '\n') {
+      t.kind = Tok::kNewline;
+      advance();
+    } else if (c == '\'' || c == '#') {
+      t.kind = Tok::kComment;
+      advance();
+      const std::size_t from = pos_;
+      while (pos_ < src_.size() && src_[pos_] != '\n') advance();
+      t.text = std::string(src_.substr(from, pos_ - from));
+    } else if (is_digit(c) || (c == '.' && pos_ + 1 < src_.size() && is_digit(src_[pos_ + 1]))) {
+      number(t);
+    } else if (is_name_start(c)) {
+      while (pos_ < src_.size() && is_name_char(src_[pos_])) advance();
+      t.kind = Tok::kName;
+      t.text = std::string(src_.substr(t.begin, pos_ - t.begin));
+    } else if (c == '"') {
+      text(t);
+    } else {
+      advance();
+      switch (c) {
+        case '[': t.kind = Tok::kLBracket; break;
+        case ']': t.kind = Tok::kRBracket; break;
+        case '(': t.kind = Tok::kLParen; break;
+        case ')': t.kind = Tok::kRParen; break;
+        case ',': t.kind = Tok::kComma; break;
+        case ':': t.kind = Tok::kColon; break;
+        case ';': t.kind = Tok::kSemicolon; break;
+        case '=': t.kind = Tok::kEquals; break;
+        case '?': t.kind = Tok::kQuestion; break;
+        case '+': t.kind = Tok::kPlus; break;
+        case '-': t.kind = Tok::kMinus; break;
+        default: t.kind = Tok::kBad; t.text = "unexpected " + describe_char(c);
+      }
+    }
+    t.end = pos_;
+    return t;
+  }
+
+  void number(Token& t) {
+    bool fraction = false, exponent = false;
+    while (pos_ < src_.size() && is_digit(src_[pos_])) advance();
+    if (pos_ < src_.size() && src_[pos_] == '.') {
+      fraction = true;
+      advance();
+      while (pos_ < src_.size() && is_digit(src_[pos_])) advance();
+    }
+    if (pos_ < src_.size() && (src_[pos_] == 'e' || src_[pos_] == 'E')) {
+      std::size_t ahead = pos_ + 1;
+      if (ahead < src_.size() && (src_[ahead] == '+' || src_[ahead] == '-')) ++ahead;
+      if (ahead < src_.size() && is_digit(src_[ahead])) {
+        exponent = true;
+        while (pos_ < ahead) advance();
+        while (pos_ < src_.size() && is_digit(src_[pos_])) advance();
+      }
+    }
+    const std::string_view digits = src_.substr(t.begin, pos_ - t.begin);
+    if (pos_ < src_.size() && (is_name_char(src_[pos_]) || src_[pos_] == '.')) {
+      while (pos_ < src_.size() && (is_name_char(src_[pos_]) || src_[pos_] == '.')) advance();
+      t.kind = Tok::kBad;
+      t.text = "malformed number '" + std::string(src_.substr(t.begin, pos_ - t.begin)) + "'";
+      return;
+    }
+    t.kind = Tok::kNumber;
+    if (!fraction && !exponent) {
+      const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), t.integer);
+      t.integral = r.ec == std::errc() && r.ptr == digits.data() + digits.size();
+    }
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), t.number);
+    if (r.ec == std::errc::result_out_of_range) {
+      // Out of range either way: strtod tells an underflow (a tiny or zero
+      // value, accepted) from an overflow (infinite, refused). The host never
+      // changes the C locale, so the point is the decimal separator.
+      t.number = std::strtod(std::string(digits).c_str(), nullptr);
+      if (std::isinf(t.number)) {
+        t.kind = Tok::kBad;
+        t.text = "number beyond the range of a double";
+      }
+    } else if (r.ec != std::errc()) {
+      t.kind = Tok::kBad;
+      t.text = "malformed number";
+    }
+  }
+
+  void text(Token& t) {
+    advance();  // the opening quote
+    std::string value;
+    for (;;) {
+      if (pos_ >= src_.size() || src_[pos_] == '\n') {
+        t.kind = Tok::kBad;
+        t.text = "text not closed before the end of the line";
+        return;
+      }
+      const char c = src_[pos_];
+      advance();
+      if (c == '"') {
+        if (pos_ < src_.size() && src_[pos_] == '"') {
+          value.push_back('"');
+          advance();
+          continue;
+        }
+        break;
+      }
+      value.push_back(c);
+    }
+    t.kind = Tok::kString;
+    t.text = std::move(value);
+  }
+
+  void advance() {
+    if (src_[pos_] == '\n') {
+      ++line_;
+      column_ = 1;
+    } else {
+      ++column_;
+    }
+    ++pos_;
+  }
+
+  std::string_view src_;
+  std::size_t pos_ = 0;
+  int line_ = 1;
+  int column_ = 1;
+};
+
+// A bracketed list as written, before its shape is known.
+struct Node {
+  Position at;
+  bool list = false;
+  std::vector<Node> items;
+  Variant leaf;
+};
+
+class Parser {
+ public:
+  Parser(std::string_view source, bool value_only)
+      : src_(source), tokens_(Lexer(source).tokens()), value_only_(value_only) {}
+
+  Script script() {
+    Script s;
+    while (peek_raw().kind != Tok::kEnd && s.errors.size() < kMaxDiagnostics) {
+      failed_ = false;
+      std::optional<Statement> st = statement();
+      if (failed_) {
+        s.errors.push_back(error_);
+        skip_line();
+      } else if (st) {
+        s.statements.push_back(std::move(*st));
+      }
+    }
+    return s;
+  }
+
+  ParsedValue single_value() {
+    ParsedValue v;
+    v.expr = expression();
+    if (!failed_) {
+      const Token& t = peek();
+      if (t.kind != Tok::kEnd) fail(t, "unexpected " + spelling(t) + " after the value");
+    }
+    if (failed_) v.error = error_;
+    return v;
+  }
+
+ private:
+  // -- tokens --
+
+  // The next token as it stands.
+  const Token& peek_raw() const { return tokens_[next_]; }
+
+  // The next meaningful token: comments never are, and line ends are not
+  // inside brackets and parentheses, nor anywhere in a single value.
+  const Token& peek() {
+    while (tokens_[next_].kind == Tok::kComment ||
+           (tokens_[next_].kind == Tok::kNewline && (nesting_ > 0 || value_only_))) {
+      ++next_;
+    }
+    return tokens_[next_];
+  }
+
+  const Token& take() {
+    const Token& t = peek();
+    last_end_ = t.end;
+    if (t.kind != Tok::kEnd) ++next_;
+    return t;
+  }
+
+  bool accept(Tok kind) {
+    if (peek().kind != kind) return false;
+    take();
+    return true;
+  }
+
+  bool expect(Tok kind, const char* what) {
+    if (accept(kind)) return true;
+    fail(peek(), std::string("expected ") + what + ", found " + spelling(peek()));
+    return false;
+  }
+
+  static std::string spelling(const Token& t) {
+    switch (t.kind) {
+      case Tok::kName: return "'" + t.text + "'";
+      case Tok::kNumber: return "a number";
+      case Tok::kString: return "a text";
+      case Tok::kLBracket: return "'['";
+      case Tok::kRBracket: return "']'";
+      case Tok::kLParen: return "'('";
+      case Tok::kRParen: return "')'";
+      case Tok::kComma: return "','";
+      case Tok::kColon: return "':'";
+      case Tok::kSemicolon: return "';'";
+      case Tok::kEquals: return "'='";
+      case Tok::kQuestion: return "'?'";
+      case Tok::kPlus: return "'+'";
+      case Tok::kMinus: return "'-'";
+      case Tok::kComment: return "a comment";
+      case Tok::kNewline: return "the end of the line";
+      case Tok::kEnd: return "the end of the input";
+      case Tok::kBad: return t.text;
+    }
+    return "?";
+  }
+
+  void fail(const Token& at, std::string message) {
+    if (failed_) return;  // the first error of a statement is the one to show
+    failed_ = true;
+    error_ = {at.at, at.kind == Tok::kBad ? at.text : std::move(message)};
+  }
+  void fail(Position at, std::string message) {
+    if (failed_) return;
+    failed_ = true;
+    error_ = {at, std::move(message)};
+  }
+
+  void skip_line() {
+    nesting_ = 0;
+    while (peek_raw().kind != Tok::kEnd && peek_raw().kind != Tok::kNewline) ++next_;
+    if (peek_raw().kind == Tok::kNewline) ++next_;
+  }
+
+  // -- statements --
+
+  std::optional<Statement> statement() {
+    const Token& first = peek_raw();
+    if (first.kind == Tok::kNewline) {
+      ++next_;
+      return std::nullopt;
+    }
+    Statement st;
+    st.at = first.at;
+    const std::size_t begin = first.begin;
+    if (first.kind == Tok::kComment) {
+      st.kind = Statement::Kind::kComment;
+      st.text = first.text;
+      ++next_;
+    } else {
+      statement_body(st);
+      if (failed_) return std::nullopt;
+      st.text = std::string(src_.substr(begin, last_end_ - begin));
+    }
+    end_of_statement();
+    if (failed_) return std::nullopt;
+    return st;
+  }
+
+  void statement_body(Statement& st) {
+    const Token& t = peek();
+    if (t.kind == Tok::kQuestion) {
+      take();
+      print_items(st);
+      return;
+    }
+    if (t.kind != Tok::kName) {
+      fail(t, "expected a statement, found " + spelling(t));
+      return;
+    }
+    const std::string word = fold(t.text);
+    if (word == "print") {
+      take();
+      print_items(st);
+    } else if (word == "call") {
+      take();
+      const Token& name = peek();
+      const MethodInfo* m = name.kind == Tok::kName ? find_method(name.text) : nullptr;
+      if (m == nullptr) {
+        fail(name, "expected the name of a method after Call, found " + spelling(name));
+        return;
+      }
+      take();
+      call_arguments(st, m);
+    } else if (word == "let") {
+      take();
+      assignment(st);
+    } else if (const MethodInfo* m = find_method(t.text)) {
+      take();
+      call_arguments(st, m);
+    } else if (tokens_[next_ + 1].kind == Tok::kEquals) {
+      assignment(st);
+    } else {
+      fail(t, "'" + t.text + "' is neither a method nor an assignment");
+    }
+  }
+
+  void print_items(Statement& st) {
+    st.kind = Statement::Kind::kPrint;
+    while (!at_statement_end()) {
+      st.exprs.push_back(expression());
+      if (failed_) return;
+      if (!accept(Tok::kComma) && !accept(Tok::kSemicolon)) break;
+    }
+  }
+
+  void assignment(Statement& st) {
+    const Token& name = peek();
+    if (name.kind != Tok::kName) {
+      fail(name, "expected a variable name, found " + spelling(name));
+      return;
+    }
+    if (reserved(name.text)) {
+      fail(name, "'" + name.text + "' is a reserved name, not a variable");
+      return;
+    }
+    take();
+    if (!expect(Tok::kEquals, "'='")) return;
+    st.kind = Statement::Kind::kAssign;
+    st.name = fold(name.text);
+    st.exprs.push_back(expression());
+  }
+
+  void call_arguments(Statement& st, const MethodInfo* m) {
+    st.kind = Statement::Kind::kCall;
+    st.method = m;
+    if (peek().kind == Tok::kLParen) {
+      take();
+      ++nesting_;
+      st.exprs = argument_list(Tok::kRParen);
+      --nesting_;
+      expect(Tok::kRParen, "')'");
+    } else {
+      st.exprs = argument_list(Tok::kEnd);
+    }
+  }
+
+  bool at_statement_end() {
+    const Tok k = peek().kind;
+    return k == Tok::kNewline || k == Tok::kEnd;
+  }
+
+  void end_of_statement() {
+    const Token& t = peek();
+    if (t.kind == Tok::kNewline) {
+      take();
+    } else if (t.kind != Tok::kEnd) {
+      fail(t, "unexpected " + spelling(t) + " after the statement");
+    }
+  }
+
+  // Arguments up to `closing` (kEnd: the end of the statement). An empty
+  // place, between commas or after the last one, leaves an argument out.
+  std::vector<Expr> argument_list(Tok closing) {
+    std::vector<Expr> args;
+    auto at_close = [&] {
+      return closing == Tok::kEnd ? at_statement_end() : peek().kind == closing;
+    };
+    if (at_close()) return args;
+    for (;;) {
+      if (peek().kind == Tok::kComma || at_close()) {
+        Expr left_out;
+        left_out.at = peek().at;
+        args.push_back(std::move(left_out));
+      } else {
+        args.push_back(expression());
+        if (failed_) return args;
+      }
+      if (!accept(Tok::kComma)) return args;
+      if (at_close()) {
+        Expr left_out;
+        left_out.at = peek().at;
+        args.push_back(std::move(left_out));
+        return args;
+      }
+    }
+  }
+
+  // -- expressions --
+
+  static bool reserved(std::string_view name) {
+    static const char* const kWords[] = {"empty", "null", "true",   "false",   "missing",
+                                         "inf",   "nan",  "screen", "errcode", "errmsg",
+                                         "let",   "call", "print"};
+    const std::string f = fold(name);
+    for (const char* w : kWords) {
+      if (f == w) return true;
+    }
+    return find_method(name) != nullptr;
+  }
+
+  // A keyword that stands for a value, or nullopt.
+  static std::optional<Variant> keyword_value(std::string_view folded) {
+    if (folded == "empty") return Variant();
+    if (folded == "null") return Variant::null();
+    if (folded == "true") return Variant(true);
+    if (folded == "false") return Variant(false);
+    if (folded == "missing") return Variant::missing();
+    if (folded == "inf") return Variant(std::numeric_limits<double>::infinity());
+    if (folded == "nan") return Variant(std::numeric_limits<double>::quiet_NaN());
+    return std::nullopt;
+  }
+
+  Expr expression() {
+    Expr e;
+    const Token& t = peek();
+    e.at = t.at;
+    if (nesting_ > kMaxNesting) {
+      fail(t, "expression nested too deeply");
+      return e;
+    }
+    switch (t.kind) {
+      case Tok::kNumber:
+      case Tok::kMinus:
+      case Tok::kPlus:
+      case Tok::kString:
+      case Tok::kLBracket:
+        e.kind = Expr::Kind::kValue;
+        e.value = literal();
+        return e;
+      case Tok::kName: break;
+      default: fail(t, "expected a value, found " + spelling(t)); return e;
+    }
+    const std::string word = fold(t.text);
+    if (word == "inf" || word == "nan") {
+      e.kind = Expr::Kind::kValue;
+      e.value = literal();
+      return e;
+    }
+    if (auto v = keyword_value(word)) {
+      take();
+      e.kind = Expr::Kind::kValue;
+      e.value = std::move(*v);
+      return e;
+    }
+    if (word == "screen") {
+      take();
+      e.kind = Expr::Kind::kScreen;
+      return e;
+    }
+    if (value_only_) {
+      fail(t, "unknown value '" + t.text + "' (text is written in double quotes)");
+      return e;
+    }
+    if (word == "errcode") {
+      take();
+      e.kind = Expr::Kind::kErrCode;
+      return e;
+    }
+    if (word == "errmsg") {
+      take();
+      e.kind = Expr::Kind::kErrMsg;
+      if (!expect(Tok::kLParen, "'(' after ErrMsg")) return e;
+      ++nesting_;
+      e.args.push_back(expression());
+      --nesting_;
+      expect(Tok::kRParen, "')'");
+      return e;
+    }
+    if (const MethodInfo* m = find_method(t.text)) {
+      take();
+      if (m->result == ResultKind::kNone) {
+        fail(t.at, std::string(m->name) + " returns no value; call it as a statement");
+        return e;
+      }
+      e.kind = Expr::Kind::kCall;
+      e.method = m;
+      if (!expect(Tok::kLParen, "'(' after the method name")) return e;
+      ++nesting_;
+      e.args = argument_list(Tok::kRParen);
+      --nesting_;
+      expect(Tok::kRParen, "')'");
+      return e;
+    }
+    if (reserved(t.text)) {
+      fail(t, "'" + t.text + "' cannot stand for a value");
+      return e;
+    }
+    take();
+    e.kind = Expr::Kind::kVariable;
+    e.name = fold(t.text);
+    return e;
+  }
+
+  // A value written out: a number, a text, a keyword or an array with its
+  // optional lower bounds.
+  Variant literal() {
+    std::vector<std::int32_t> lowers;
+    Position first = peek().at;
+    for (;;) {
+      if (peek().kind == Tok::kLBracket) return array(lowers, first);
+      const Token& start = peek();
+      bool whole = false;
+      std::optional<Variant> v = scalar(/*in_array=*/false, &whole);
+      if (failed_) return {};
+      if (!accept(Tok::kColon)) {
+        if (!lowers.empty()) {
+          fail(peek(), "expected ':' and then '[' after the lower bounds");
+          return {};
+        }
+        return std::move(*v);
+      }
+      // -0 is a Double as a value (its sign matters there), 0 as a bound.
+      const std::int64_t bound = v->integer() ? *v->integer() : 0;
+      if (!whole || bound < INT32_MIN || bound > INT32_MAX) {
+        fail(start, "a lower bound is a whole number within 32 bits");
+        return {};
+      }
+      lowers.push_back(static_cast<std::int32_t>(bound));
+      if (lowers.size() > kMaxDimensions) {
+        fail(start, "more lower bounds than an array can have dimensions");
+        return {};
+      }
+    }
+  }
+
+  // A number (with its sign), inf, nan, a text, or, inside arrays, the
+  // keywords empty, null, true and false.
+  // `whole`, when given, tells whether the value was written as a whole
+  // number within 64 bits.
+  std::optional<Variant> scalar(bool in_array, bool* whole = nullptr) {
+    const Token& t = peek();
+    if (t.kind == Tok::kString) {
+      Variant v(take().text);
+      return v;
+    }
+    bool negative = false;
+    if (t.kind == Tok::kMinus || t.kind == Tok::kPlus) {
+      negative = take().kind == Tok::kMinus;
+    }
+    const Token& n = peek();
+    if (n.kind == Tok::kNumber) {
+      take();
+      if (whole != nullptr) *whole = n.integral;
+      if (n.integral && !(negative && n.integer == 0))
+        return Variant(negative ? -n.integer : n.integer);
+      return Variant(negative ? -n.number : n.number);
+    }
+    if (n.kind == Tok::kName) {
+      const std::string word = fold(n.text);
+      if (word == "inf" || word == "nan") {
+        take();
+        const double v = word == "inf" ? std::numeric_limits<double>::infinity()
+                                       : std::numeric_limits<double>::quiet_NaN();
+        return Variant(negative ? -v : v);
+      }
+      if (in_array && !negative && word != "missing") {
+        if (auto v = keyword_value(word)) {
+          take();
+          return v;
+        }
+      }
+    }
+    fail(n, std::string(in_array ? "expected a number, a text, empty, null, true or false"
+                                 : "expected a number") +
+                ", found " + spelling(n));
+    return std::nullopt;
+  }
+
+  Variant array(const std::vector<std::int32_t>& lowers, Position at) {
+    Node root = list(1);
+    if (failed_) return {};
+    if (root.items.empty()) {
+      if (!lowers.empty()) fail(at, "an array never dimensioned has no bounds");
+      return Variant(DoubleArray());
+    }
+    // The shape follows the first element of every level; every other list
+    // must agree with it.
+    std::vector<std::uint32_t> counts;
+    const Node* level = &root;
+    for (;;) {
+      counts.push_back(static_cast<std::uint32_t>(level->items.size()));
+      if (level->items.empty() || !level->items.front().list) break;
+      level = &level->items.front();
+    }
+    if (!check_shape(root, counts, 0)) return {};
+    if (lowers.size() > 1 && lowers.size() != counts.size()) {
+      fail(at, std::to_string(lowers.size()) + " lower bounds for an array of " +
+                   std::to_string(counts.size()) + " dimensions");
+      return {};
+    }
+    std::vector<ArrayBound> bounds;
+    for (std::size_t d = 0; d < counts.size(); ++d) {
+      const std::int32_t lower = lowers.empty() ? 1 : lowers.size() == 1 ? lowers[0] : lowers[d];
+      const ArrayBound b{lower, counts[d]};
+      if (b.upper() > INT32_MAX || b.upper() < INT32_MIN) {
+        fail(at, "an upper bound beyond 32 bits");
+        return {};
+      }
+      bounds.push_back(b);
+    }
+    // Leaves in column-major order: the first index varies fastest.
+    std::size_t total = 1;
+    for (std::uint32_t c : counts) total *= c;
+    std::vector<const Node*> ordered(total, nullptr);
+    place(root, counts, 0, 0, 1, ordered);
+    bool all_numbers = true;
+    for (const Node* leaf : ordered) {
+      const VariantKind k = leaf->leaf.kind();
+      all_numbers = all_numbers && (k == VariantKind::kInteger || k == VariantKind::kDouble);
+    }
+    if (all_numbers) {
+      DoubleArray a(bounds);
+      for (std::size_t k = 0; k < total; ++k) {
+        const Variant& v = ordered[k]->leaf;
+        a.storage()[k] = v.integer() ? static_cast<double>(*v.integer()) : *v.real();
+      }
+      return Variant(std::move(a));
+    }
+    VariantArray a;
+    a.bounds = std::move(bounds);
+    for (const Node* leaf : ordered) a.elements.push_back(leaf->leaf);
+    return Variant(std::move(a));
+  }
+
+  Node list(std::size_t depth) {
+    Node node;
+    node.at = peek().at;
+    node.list = true;
+    if (depth > kMaxDimensions) {
+      fail(peek(), "more than 8 dimensions");
+      return node;
+    }
+    take();  // '['
+    ++nesting_;
+    if (!accept(Tok::kRBracket)) {
+      for (;;) {
+        if (peek().kind == Tok::kLBracket) {
+          node.items.push_back(list(depth + 1));
+        } else {
+          Node leaf;
+          leaf.at = peek().at;
+          std::optional<Variant> v = scalar(/*in_array=*/true);
+          if (v) leaf.leaf = std::move(*v);
+          node.items.push_back(std::move(leaf));
+        }
+        if (failed_) break;
+        if (accept(Tok::kComma)) continue;
+        expect(Tok::kRBracket, "',' or ']'");
+        break;
+      }
+    }
+    --nesting_;
+    return node;
+  }
+
+  bool check_shape(const Node& n, const std::vector<std::uint32_t>& counts, std::size_t depth) {
+    if (depth == counts.size()) {
+      if (n.list) fail(n.at, "a list where the first element of this level is a value");
+      return !failed_;
+    }
+    if (!n.list) {
+      fail(n.at, "a value where the first element of this level is a list");
+      return false;
+    }
+    if (n.items.size() != counts[depth]) {
+      fail(n.at, "this list has " + std::to_string(n.items.size()) +
+                     " elements, the first one of its level " + std::to_string(counts[depth]));
+      return false;
+    }
+    for (const Node& item : n.items) {
+      if (!check_shape(item, counts, depth + 1)) return false;
+    }
+    return true;
+  }
+
+  static void place(const Node& n, const std::vector<std::uint32_t>& counts, std::size_t depth,
+                    std::size_t offset, std::size_t stride, std::vector<const Node*>& out) {
+    if (depth == counts.size()) {
+      out[offset] = &n;
+      return;
+    }
+    for (std::size_t k = 0; k < n.items.size(); ++k) {
+      place(n.items[k], counts, depth + 1, offset + k * stride, stride * counts[depth], out);
+    }
+  }
+
+  std::string_view src_;
+  std::vector<Token> tokens_;
+  bool value_only_;
+  std::size_t next_ = 0;
+  std::size_t last_end_ = 0;
+  int nesting_ = 0;
+  bool failed_ = false;
+  Diagnostic error_;
+};
+
+}  // namespace
+
+Script parse_script(std::string_view text) { return Parser(text, false).script(); }
+
+ParsedValue parse_value(std::string_view text) { return Parser(text, true).single_value(); }
+
+}  // namespace nodrel::cli
