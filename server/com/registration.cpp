@@ -3,6 +3,7 @@
 #include <oleauto.h>
 #include <olectl.h>
 
+#include <cwchar>
 #include <new>
 #include <string>
 
@@ -60,6 +61,13 @@ struct LibraryVersion {
   LCID lcid;
   SYSKIND syskind;
   std::wstring text() const { return std::to_wstring(major) + L"." + std::to_wstring(minor); }
+  // The registry spells a type library's version in hexadecimal: 29.0 is
+  // HKCR\TypeLib\{LIBID}\1d.0.
+  std::wstring registry_text() const {
+    wchar_t text[16] = {};
+    swprintf(text, 16, L"%x.%x", static_cast<unsigned>(major), static_cast<unsigned>(minor));
+    return text;
+  }
 };
 
 bool library_version(ITypeLib* library, LibraryVersion& version) {
@@ -117,7 +125,7 @@ HRESULT unregister_all() {
   if (FAILED(UnRegisterTypeLib(version.guid, version.major, version.minor, version.lcid,
                                version.syskind))) {
     // Not registered in the first place is fine; anything left behind is not.
-    if (key_exists(L"TypeLib\\" + guid_text(version.guid) + L"\\" + version.text())) {
+    if (key_exists(L"TypeLib\\" + guid_text(version.guid) + L"\\" + version.registry_text())) {
       return SELFREG_E_TYPELIB;
     }
   }

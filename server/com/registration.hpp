@@ -1,7 +1,8 @@
 // What DllRegisterServer writes and DllUnregisterServer removes:
 //
-//   the type library (HKCR\TypeLib\{LIBID}\29.0, and HKCR\Interface\{IID}
-//   for _Matr), registered from the DLL's own path by the system;
+//   the type library, registered by the system from the DLL's own path:
+//     HKCR\TypeLib\{LIBID}\1d.0 (version 29.0, spelt in hexadecimal there)
+//     HKCR\Interface\{IID} for _Matr;
 //   HKCR\CLSID\{CLSID}                 "Matr"
 //     InprocServer32                   the DLL's path, ThreadingModel "Apartment"
 //     ProgID                           "Nodrel.Matr"
