@@ -388,9 +388,7 @@ int run_host(std::span<const std::string> args, std::istream& in, std::ostream& 
       try {
         Display(o.pattern, o.literal).check_pattern();
       } catch (...) {
-        err << "nodrel: --format '" << o.pattern << "': ";
-        report_failure(err, "", std::current_exception());
-        return kExitUsage;
+        return report_pattern(err, o.pattern, std::current_exception());
       }
     }
     if (o.file) {

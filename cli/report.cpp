@@ -72,6 +72,12 @@ int report_argument(std::ostream& err, std::size_t index, std::string_view word,
   return kExitUsage;
 }
 
+int report_pattern(std::ostream& err, std::string_view pattern, std::exception_ptr failure) {
+  err << "nodrel: --format '" << pattern << "': ";
+  // The pattern is the user's input, not a call that failed: bad usage.
+  return report_failure(err, "", failure) == kExitInternal ? kExitInternal : kExitUsage;
+}
+
 int report_usage(std::ostream& err, std::string_view message) {
   err << "nodrel: " << message << "\nTry 'nodrel --help' for more information.\n";
   return kExitUsage;

@@ -40,6 +40,9 @@ int report_syntax(std::ostream& err, std::string_view source_name, std::string_v
 int report_argument(std::ostream& err, std::size_t index, std::string_view word,
                     const Diagnostic& error);
 
+// A --format pattern that mPrint refuses, with the run-time error it raised.
+int report_pattern(std::ostream& err, std::string_view pattern, std::exception_ptr failure);
+
 // A command line that cannot be obeyed, or a script that cannot be read.
 int report_usage(std::ostream& err, std::string_view message);
 

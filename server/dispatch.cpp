@@ -7,6 +7,7 @@
 // whatever it wrote goes back into the caller's Variants, also when it fails.
 #include "nodrel/dispatch.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -262,7 +263,7 @@ using Invoker = Variant (*)(Matr&, Binder&);
 // compiler: an entry whose arguments or result disagree with the method's
 // signature stops the build here.
 template <auto Method>
-consteval Invoker bind(std::size_t place) {
+consteval Invoker bind_method(std::size_t place) {
   using S = Signature<decltype(Method)>;
   const MethodInfo& info = detail::kMethods[place];
   if (info.args.size() != S::kCount) throw "argument count differs from the C++ method";
@@ -276,42 +277,42 @@ consteval Invoker bind(std::size_t place) {
 }
 
 constexpr std::array<Invoker, detail::kMethods.size()> kInvokers{
-    bind<&Matr::Initialize_dMatr>(0),
-    bind<&Matr::mMatrIsVect>(1),
-    bind<&Matr::mMatrIsQuadr>(2),
-    bind<&Matr::mDet>(3),
-    bind<&Matr::mSum>(4),
-    bind<&Matr::mDiff>(5),
-    bind<&Matr::mMult>(6),
-    bind<&Matr::mMultVett>(7),
-    bind<&Matr::mMatrIsSing>(8),
-    bind<&Matr::mDivd>(9),
-    bind<&Matr::mTrasp>(10),
-    bind<&Matr::mOpp>(11),
-    bind<&Matr::mSwapRC>(12),
-    bind<&Matr::mDiag>(13),
-    bind<&Matr::mSwap>(14),
-    bind<&Matr::mSist>(15),
-    bind<&Matr::mMakeMatrNul>(16),
-    bind<&Matr::mMakeVectNul>(17),
-    bind<&Matr::mMakeMatrI>(18),
-    bind<&Matr::mMakeVectI>(19),
-    bind<&Matr::mPrint>(20),
-    bind<&Matr::mMod>(21),
-    bind<&Matr::mProdScal>(22),
-    bind<&Matr::mTrace>(23),
-    bind<&Matr::mIdentical>(24),
-    bind<&Matr::mMatrIsOrt>(25),
-    bind<&Matr::mMatrAreOrt>(26),
-    bind<&Matr::mMatrIsUnit>(27),
-    bind<&Matr::mMatrIsZero>(28),
-    bind<&Matr::mInv>(29),
-    bind<&Matr::mDupl>(30),
-    bind<&Matr::mDuplVar>(31),
-    bind<&Matr::mPolin>(32),
-    bind<&Matr::mGetYPolin>(33),
-    bind<&Matr::mGetXsOfQuadr>(34),
-    bind<&Matr::mShowAbout>(35),
+    bind_method<&Matr::Initialize_dMatr>(0),
+    bind_method<&Matr::mMatrIsVect>(1),
+    bind_method<&Matr::mMatrIsQuadr>(2),
+    bind_method<&Matr::mDet>(3),
+    bind_method<&Matr::mSum>(4),
+    bind_method<&Matr::mDiff>(5),
+    bind_method<&Matr::mMult>(6),
+    bind_method<&Matr::mMultVett>(7),
+    bind_method<&Matr::mMatrIsSing>(8),
+    bind_method<&Matr::mDivd>(9),
+    bind_method<&Matr::mTrasp>(10),
+    bind_method<&Matr::mOpp>(11),
+    bind_method<&Matr::mSwapRC>(12),
+    bind_method<&Matr::mDiag>(13),
+    bind_method<&Matr::mSwap>(14),
+    bind_method<&Matr::mSist>(15),
+    bind_method<&Matr::mMakeMatrNul>(16),
+    bind_method<&Matr::mMakeVectNul>(17),
+    bind_method<&Matr::mMakeMatrI>(18),
+    bind_method<&Matr::mMakeVectI>(19),
+    bind_method<&Matr::mPrint>(20),
+    bind_method<&Matr::mMod>(21),
+    bind_method<&Matr::mProdScal>(22),
+    bind_method<&Matr::mTrace>(23),
+    bind_method<&Matr::mIdentical>(24),
+    bind_method<&Matr::mMatrIsOrt>(25),
+    bind_method<&Matr::mMatrAreOrt>(26),
+    bind_method<&Matr::mMatrIsUnit>(27),
+    bind_method<&Matr::mMatrIsZero>(28),
+    bind_method<&Matr::mInv>(29),
+    bind_method<&Matr::mDupl>(30),
+    bind_method<&Matr::mDuplVar>(31),
+    bind_method<&Matr::mPolin>(32),
+    bind_method<&Matr::mGetYPolin>(33),
+    bind_method<&Matr::mGetXsOfQuadr>(34),
+    bind_method<&Matr::mShowAbout>(35),
 };
 
 }  // namespace

@@ -14,8 +14,9 @@
 //   nodrel::find_method("SwapValues")        -> nullptr (private routines have no name)
 //
 //   nodrel::Variant a = nodrel::DoubleArray::matrix({{4, 7}, {2, 6}});
+//   nodrel::call(m, "mDet", a)               -> Variant(10.0)
 //   nodrel::call(m, "mInv", a);              // a holds the inverse, bounds 0..2, 0..2
-//   nodrel::call(m, "mDet", a).real()        -> pointer to 0.1
+//   nodrel::call(m, "mMatrIsVect", a)        -> Variant(false)
 //
 //   nodrel::Variant dest;                    // Empty: a never-dimensioned array
 //   nodrel::Variant order = 3;               // any value that converts to a long

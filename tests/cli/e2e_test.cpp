@@ -150,6 +150,11 @@ TEST_F(StagedProgram, SingleCalls) {
        "vetCoeff (never dimensioned)\nErrCode = 9 (Rango k della matrice dei coefficienti "
        "superiore a n-2)\n",
        ""},
+      {{"mPrint", "1", "missing", "\"debug\"", "missing", "missing", "true"},
+       0,
+       "Perif = \"DEBUG\"\nRowCol = False\nErrCode = 0 (Nessun Errore)\n",
+       ""},
+      {{"mMatrIsVect", "[]"}, 0, "mMatrIsVect = False\nErrCode = 0 (Nessun Errore)\n", ""},
       // No terminal: the About box returns at once.
       {{"mShowAbout"}, 0, "ErrCode = 0 (Nessun Errore)\n", ""},
   };
@@ -196,7 +201,29 @@ TEST_F(StagedProgram, ErrorsAndExitStatuses) {
        "",
        "nodrel: argument 2, column 1: syntax error: unknown value 'R' (text is written in double "
        "quotes)\n    R\n    ^\n"},
+      // The sum fails at (1, 2): what it wrote before is shown.
+      {{"--literal", "mSum", "[[0],[0]]", "[[1,2],[3,4]]", "[[1,1],[1,1]]"},
+       1,
+       "mtrDest (1..2, 1..1) =\n[[2],[0]]\nErrCode = 0 (Nessun Errore)\n",
+       "Run-time error '9': Subscript out of range\n"},
       {{"-x"}, 2, "", "nodrel: unknown option '-x'\nTry 'nodrel --help' for more information.\n"},
+      {{"--format"},
+       2,
+       "",
+       "nodrel: option '--format' needs a value\nTry 'nodrel --help' for more information.\n"},
+      {{"--format", "x", "mDet", "[[1]]"},
+       2,
+       "",
+       "nodrel: --format 'x': Run-time error '5': Invalid procedure call or argument\n"},
+      {{"-f", "a", "mDet"},
+       2,
+       "",
+       "nodrel: a script and a method cannot be given together\nTry 'nodrel --help' for more "
+       "information.\n"},
+      {{"--", "-x"},
+       1,
+       "",
+       "Run-time error '438': Object doesn't support this property or method\n"},
   };
   for (const Case& c : cases) {
     std::string trace;

@@ -326,15 +326,5 @@ TEST(DispatchWriteBack, OptionalArgumentsMayBeLeftOutInThreeWays) {
   }
 }
 
-TEST(DispatchWriteBack, ResultsAreEmptyBooleanOrDouble) {
-  Matr m;
-  Variant a = DoubleArray::matrix({{4, 7}, {2, 6}});
-  EXPECT_EQ(show(call(m, "Initialize_dMatr")), "Empty");
-  EXPECT_EQ(show(call(m, "mMatrIsQuadr", a)), "Boolean True");
-  EXPECT_EQ(show(call(m, "mMatrIsVect", a)), "Boolean False");
-  EXPECT_EQ(show(call(m, "mTrace", a)), "Double 10");
-  EXPECT_EQ(show(call(m, "mOpp", a)), "Empty");
-}
-
 }  // namespace
 }  // namespace nodrel
