@@ -33,9 +33,9 @@ std::string bounds_text(const DoubleArray& a) {
   return s + ")";
 }
 
-// The pivots that a lower triangular matrix hands to the elimination
-// unchanged: values at, just below and just above the tolerance, and a few
-// ordinary ones.
+// Values at, just below and just above the tolerance, and a few ordinary
+// ones: the elements of a vector (a right-hand side, a scale factor) drawn
+// from the tolerance family.
 double tolerance_value(Inputs& in) {
   const double palette[] = {1e-12,
                             std::nextafter(1e-12, 0.0),
@@ -139,7 +139,7 @@ void Inputs::fill_tolerance(DoubleArray& a, std::int32_t r, std::int32_t c) {
   // that whether the step is skipped shows in the rows below.
   std::vector<bool> tiny(static_cast<std::size_t>(std::max(r, 0) + 1), false);
   for (int t = 1 + pick(2); t > 0 && r >= 1; --t)
-    tiny[static_cast<std::size_t>(1 + pick(r))] = true;
+    tiny[static_cast<std::size_t>(pick(r)) + 1] = true;
   const double tiny_values[] = {
       1e-12, std::nextafter(1e-12, 0.0), std::nextafter(1e-12, 1.0), 1e-13, 5e-12, 0.0};
   const auto from = [&](std::int32_t i, std::int32_t j) {
