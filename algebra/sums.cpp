@@ -10,9 +10,8 @@ namespace nodrel {
 
 namespace {
 
-// The order r x c of the matrix whose bounds give the loops, and a check
-// that the other source has the same upper bounds (its lower bounds play no
-// part). The column bound of the other source is read first.
+// True when `other` has the upper bounds r and c of the source that drives
+// the loops; lower bounds play no part. Its column bound is read first.
 bool same_order(const DoubleArray& other, std::int32_t r, std::int32_t c) {
   const std::int32_t other_c = other.ubound(2);
   const std::int32_t other_r = other.ubound(1);
