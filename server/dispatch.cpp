@@ -58,11 +58,16 @@ std::string to_text(const Variant& value, const Locale& locale) {
 // An array of variants as an array of doubles of the same bounds. The
 // elements convert as mDuplVar converts them.
 DoubleArray to_double_array(const VariantArray& source, const Locale& locale) {
+  // A malformed VariantArray (elements and bounds that disagree) is the
+  // caller's mistake, but it must neither make us read beyond its elements
+  // nor allocate what its bounds promise.
+  std::uint64_t count = source.bounds.empty() ? 0 : 1;
+  for (const ArrayBound& b : source.bounds) {
+    count = b.count == 0 || count <= kMaxArrayElements ? count * b.count : count;
+  }
+  if (count != source.elements.size()) raise(ErrorNumber::kTypeMismatch);
   DoubleArray result(source.bounds);
   std::vector<double>& out = result.storage();
-  // A malformed VariantArray (fewer elements than its bounds promise) is the
-  // caller's mistake, but it must not make us read beyond its elements.
-  if (source.elements.size() != out.size()) raise(ErrorNumber::kTypeMismatch);
   for (std::size_t k = 0; k < out.size(); ++k) out[k] = to_double(source.elements[k], locale);
   return result;
 }

@@ -199,6 +199,12 @@ TEST(DispatchWriteBack, AMalformedArrayOfVariantsIsATypeMismatch) {
   short_of_elements.bounds[0].count = 4;
   Variant a = short_of_elements;
   EXPECT_RUNTIME_ERROR(call(m, "mMod", a), 13);
+  // Bounds that promise far more than is there: refused before anything is
+  // allocated for them.
+  VariantArray huge = VariantArray::matrix({{1, 2}});
+  huge.bounds = {ArrayBound{1, 0xFFFFFFFFu}, ArrayBound{1, 0xFFFFFFFFu}};
+  a = huge;
+  EXPECT_RUNTIME_ERROR(call(m, "mMod", a), 13);
 }
 
 TEST(DispatchWriteBack, OneVariantPassedTwiceIsOneArray) {
