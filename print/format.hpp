@@ -20,7 +20,10 @@
 //   format_number(-0.001, "0.0000E+00", loc)     -> "-1.0000E-03"
 //   format_number(0.0, "0.0000E+00", loc)        -> "0.0000E+00"  (-0.0 too)
 //   format_number(7, "00", loc)                  -> "07"
-//   format_number(1e100, "00", loc)              -> "1" followed by 100 zeros
+//   format_number(1e100, "00", loc)              -> "1000000000000000015902891109759918"
+//                                                   "0468360808563945281389781327557747"
+//                                                   "838772170381060813469985856815104"
+//                                                   (the 101 digits of the exact value)
 //   format_number(2.5, "0", loc)                 -> "3"   (tie: away from zero)
 //   format_number(-2.5, "0", loc)                -> "-3"
 //   format_number(-0.001, "0.00", loc)           -> "-0.00"

@@ -15,22 +15,23 @@
 namespace nodrel {
 namespace {
 
-using testing_fakes::FakeForm;
-using testing_fakes::FakeLabel;
-using testing_fakes::FakeListBox;
-using testing_fakes::FakePictureBox;
-using testing_fakes::FakePlatform;
-using testing_fakes::FakePrinter;
-using testing_fakes::FakePrinterAndForm;
-using testing_fakes::FakeTextBox;
-using testing_fakes::FakeTextBoxAndLabel;
-using testing_fakes::Log;
-using testing_fakes::object_variant;
+using namespace testing_fakes;
 
 const Variant kMissing = Variant::missing();
-// The vector (1) with comment "A" prints "A\r\n+1.0000E+00  ".
-const std::string kTextA = "A\r\n+1.0000E+00  ";
+const std::string kTextA = "A\r\n+1.0000E+00  ";  // the vector (1) with comment "A"
 const std::string kTextB = "B\r\n+1.0000E+00  ";
+
+// Kinds of two interfaces at once: the earlier kind in the test order wins,
+// whichever base the client hands over.
+class FakeTextBoxAndLabel : public FakeTextBox, public FakeLabel {
+ public:
+  explicit FakeTextBoxAndLabel(Log& log) : FakeTextBox(log), FakeLabel(log) {}
+};
+class FakePrinterAndForm : public FakePrinter, public FakeSurface<Form> {
+ public:
+  explicit FakePrinterAndForm(Log& log) : FakePrinter(log), FakeSurface<Form>(log, "Form") {}
+};
+class FakeListBox : public Object {};  // a kind outside the five
 
 class DestinationTest : public testing::Test {
  protected:
@@ -39,8 +40,7 @@ class DestinationTest : public testing::Test {
     m_.set_platform(platform_);
   }
 
-  // Prints the vector (1) with `comment` to obj and Perif, and returns Perif
-  // as the call left it.
+  // Prints the vector (1) with `comment`; returns Perif as the call left it.
   Variant print(const char* comment, Variant obj, Variant perif, Variant append = kMissing,
                 Variant modal = kMissing) {
     m_.mPrint(Variant(DoubleArray::vector({1})), obj, perif, {}, Variant(comment), {}, append,
@@ -63,23 +63,19 @@ TEST_F(DestinationTest, KeywordResolutionAndWriteBack) {
     Log calls;
   };
   const std::vector<Row> rows = {
-      {"obj overrides Perif",
+      {"obj wins over Perif",
        object_variant(label),
        Variant("MSGBOX"),
        "OBJECT",
        {"Label.get_Caption", "Label.put_Caption(" + kTextA + ")"}},
-      {"obj alone",
-       object_variant(label),
-       kMissing,
-       "OBJECT",
-       {"Label.get_Caption", "Label.put_Caption(" + kTextA + kTextA + ")"}},
-      {"lower case keyword", kMissing, Variant("msgbox"), "MSGBOX", {"MsgBox(" + kTextA + ")"}},
-      {"mixed case keyword",
+      {"every argument missing", kMissing, kMissing, "DEBUG", {}},
+      {"debug in any case", kMissing, Variant("Debug"), "DEBUG", {}},
+      {"msgbox in any case", kMissing, Variant("msgbox"), "MSGBOX", {"MsgBox(" + kTextA + ")"}},
+      {"clipboard in any case",
        kMissing,
        Variant("ClipBoard"),
        "CLIPBOARD",
        {"Clipboard.get", "Clipboard.set(" + kTextA + ")"}},
-      {"debug writes nothing", kMissing, Variant("Debug"), "DEBUG", {}},
       {"a file keeps the caller's spelling",
        kMissing,
        Variant("out/Mixed.txt"),
@@ -90,7 +86,7 @@ TEST_F(DestinationTest, KeywordResolutionAndWriteBack) {
        Variant(""),
        "",
        {"File.append(, " + kTextA + ")"}},
-      {"Empty is an empty file name", kMissing, Variant(), "", {"File.append(, " + kTextA + ")"}},
+      {"Empty too", kMissing, Variant(), "", {"File.append(, " + kTextA + ")"}},
       {"keywords compare whole",
        kMissing,
        Variant(" msgbox"),
@@ -100,119 +96,92 @@ TEST_F(DestinationTest, KeywordResolutionAndWriteBack) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     log_.clear();
-    Variant perif = row.perif;
-    perif = print("A", row.obj, perif);
+    const Variant perif = print("A", row.obj, row.perif);
     ASSERT_NE(perif.string(), nullptr);
     EXPECT_EQ(*perif.string(), row.perif_after);
     EXPECT_EQ(log_, row.calls);
   }
-}
-
-TEST_F(DestinationTest, EveryArgumentMissingWritesNothing) {
-  m_.mPrint(Variant(DoubleArray::vector({1})));
+  log_.clear();
+  m_.mPrint(Variant(1));  // ToPrint alone: nowhere
   EXPECT_TRUE(log_.empty());
-  Variant perif = kMissing;
-  perif = print("A", kMissing, perif);
-  EXPECT_EQ(*perif.string(), "DEBUG");
-  EXPECT_TRUE(log_.empty());
+  // Perif must hold text unless obj is given.
+  EXPECT_RUNTIME_ERROR(print("A", kMissing, Variant::null()), 94);
+  EXPECT_RUNTIME_ERROR(print("A", kMissing, Variant(5)), 13);
+  EXPECT_EQ(*print("A", object_variant(label), Variant::null()).string(), "OBJECT");
 }
 
-TEST_F(DestinationTest, PerifThatIsNotText) {
-  Variant null_perif = Variant::null();
-  EXPECT_RUNTIME_ERROR(print("A", kMissing, null_perif), 94);
-  Variant number_perif = Variant(5);
-  EXPECT_RUNTIME_ERROR(print("A", kMissing, number_perif), 13);
-  // With obj present Perif is not read, only replaced.
-  auto label = std::make_shared<FakeLabel>(log_);
-  null_perif = print("A", object_variant(label), null_perif);
-  EXPECT_EQ(*null_perif.string(), "OBJECT");
-  EXPECT_EQ(label->caption, kTextA);
-}
-
-TEST_F(DestinationTest, ObjectKindsAppendAndReplace) {
+TEST_F(DestinationTest, ObjectKindsInOrderWithAppendOrReplace) {
+  using Make = std::function<std::shared_ptr<Object>()>;
+  const Make form = [&] { return std::make_shared<FakeSurface<Form>>(log_, "Form"); };
+  const Make picture = [&] { return std::make_shared<FakeSurface<PictureBox>>(log_, "Picture"); };
+  const Make box = [&] { return std::make_shared<FakeTextBox>(log_, "old"); };
+  const Make label = [&] { return std::make_shared<FakeLabel>(log_, "old"); };
+  const Make printer = [&] { return std::make_shared<FakePrinter>(log_); };
   struct Row {
     const char* name;
-    std::function<Variant()> make;
+    Make make;
     Variant append;
     Log calls;
   };
   const std::vector<Row> rows = {
-      {"form, append missing",
-       [&] { return object_variant(std::make_shared<FakeForm>(log_)); },
-       kMissing,
-       {"Form.Print(" + kTextA + ")"}},
-      {"form, append false",
-       [&] { return object_variant(std::make_shared<FakeForm>(log_)); },
-       Variant(false),
-       {"Form.Cls", "Form.Print(" + kTextA + ")"}},
-      {"picture box, append true",
-       [&] { return object_variant(std::make_shared<FakePictureBox>(log_)); },
-       Variant(true),
-       {"PictureBox.Print(" + kTextA + ")"}},
-      {"picture box, append false",
-       [&] { return object_variant(std::make_shared<FakePictureBox>(log_)); },
+      {"form adds", form, kMissing, {"Form.Print(" + kTextA + ")"}},
+      {"form replaces", form, Variant(false), {"Form.Cls", "Form.Print(" + kTextA + ")"}},
+      {"picture box adds", picture, Variant(true), {"Picture.Print(" + kTextA + ")"}},
+      {"picture box replaces",
+       picture,
        Variant(0),
-       {"PictureBox.Cls", "PictureBox.Print(" + kTextA + ")"}},
-      {"text box, append missing",
-       [&] { return object_variant(std::make_shared<FakeTextBox>(log_, "old")); },
+       {"Picture.Cls", "Picture.Print(" + kTextA + ")"}},
+      {"text box adds with a line end",
+       box,
        kMissing,
        {"TextBox.get_Text", "TextBox.put_Text(old" + kTextA + "\r\n)"}},
-      {"text box, append false",
-       [&] { return object_variant(std::make_shared<FakeTextBox>(log_, "old")); },
+      {"text box replaces",
+       box,
        Variant(false),
        {"TextBox.put_Text()", "TextBox.get_Text", "TextBox.put_Text(" + kTextA + "\r\n)"}},
-      {"label, append missing",
-       [&] { return object_variant(std::make_shared<FakeLabel>(log_, "old")); },
+      {"label adds without a line end",
+       label,
        kMissing,
        {"Label.get_Caption", "Label.put_Caption(old" + kTextA + ")"}},
-      {"label, append Null is false",
-       [&] { return object_variant(std::make_shared<FakeLabel>(log_, "old")); },
+      {"label replaces, Null being false",
+       label,
        Variant::null(),
        {"Label.put_Caption()", "Label.get_Caption", "Label.put_Caption(" + kTextA + ")"}},
-      {"printer ignores append",
-       [&] { return object_variant(std::make_shared<FakePrinter>(log_)); },
-       Variant(false),
-       {"Printer.Print(" + kTextA + ")", "Printer.EndDoc"}},
-      {"printer does not even convert append",
-       [&] { return object_variant(std::make_shared<FakePrinter>(log_)); },
+      {"printer never reads Append",
+       printer,
        Variant("maybe"),
        {"Printer.Print(" + kTextA + ")", "Printer.EndDoc"}},
       {"text box before label",
        [&] {
-         auto both = std::make_shared<FakeTextBoxAndLabel>(log_);
-         return Variant(std::shared_ptr<Object>(std::static_pointer_cast<FakeTextBox>(both)));
+         return std::static_pointer_cast<FakeLabel>(std::make_shared<FakeTextBoxAndLabel>(log_));
        },
        kMissing,
        {"TextBox.get_Text", "TextBox.put_Text(" + kTextA + "\r\n)"}},
-      {"form before printer, whichever base is passed",
+      {"form before printer",
        [&] {
-         auto both = std::make_shared<FakePrinterAndForm>(log_);
-         return Variant(std::shared_ptr<Object>(std::static_pointer_cast<FakePrinter>(both)));
+         return std::static_pointer_cast<FakePrinter>(std::make_shared<FakePrinterAndForm>(log_));
        },
        kMissing,
        {"Form.Print(" + kTextA + ")"}},
       {"a kind outside the five",
-       [&] { return object_variant(std::make_shared<FakeListBox>()); },
+       [] { return std::make_shared<FakeListBox>(); },
        Variant(false),
        {}},
-      {"Nothing", [&] { return Variant(std::shared_ptr<Object>()); }, Variant(false), {}},
+      {"Nothing", [] { return std::shared_ptr<Object>(); }, Variant(false), {}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     log_.clear();
-    Variant obj = row.make();
-    Variant perif = kMissing;
-    print("A", obj, perif, row.append);
+    print("A", Variant(row.make()), kMissing, row.append);
     EXPECT_EQ(log_, row.calls);
   }
 }
 
-TEST_F(DestinationTest, TwoPrintsToTheSameObject) {
+TEST_F(DestinationTest, TwoPrintsToOneObject) {
   auto box = std::make_shared<FakeTextBox>(log_);
   print("A", object_variant(box), kMissing);
   print("B", object_variant(box), kMissing, Variant(true));
   EXPECT_EQ(box->text, kTextA + "\r\n" + kTextB + "\r\n");
-
   auto label = std::make_shared<FakeLabel>(log_);
   print("A", object_variant(label), kMissing);
   print("B", object_variant(label), kMissing);
@@ -221,73 +190,68 @@ TEST_F(DestinationTest, TwoPrintsToTheSameObject) {
   EXPECT_EQ(label->caption, kTextB);
 }
 
-TEST_F(DestinationTest, ObjectRequired) {
-  // "OBJECT" without obj, in any case; the keyword is written back first.
+TEST_F(DestinationTest, ObjectFailures) {
+  // "OBJECT" without obj; the keyword has been written back by then.
   Variant perif = Variant("object");
   EXPECT_RUNTIME_ERROR(m_.mPrint(Variant(1), {}, perif), 424);
   EXPECT_EQ(*perif.string(), "OBJECT");
-  // obj given but holding no object.
   for (Variant obj : {Variant(5), Variant("form"), Variant(), Variant::null()}) {
     EXPECT_RUNTIME_ERROR(print("A", obj, kMissing), 424);
   }
-  EXPECT_TRUE(log_.empty());
-}
-
-TEST_F(DestinationTest, ObjectErrorsEndTheCallAndWhatWasDoneStays) {
+  // An object's own error ends the call; what was done before stays done.
   auto box = std::make_shared<FakeTextBox>(log_, "old");
   box->fail_non_empty_put = true;
   EXPECT_RUNTIME_ERROR(print("A", object_variant(box), kMissing, Variant(false)), 438);
   EXPECT_EQ(box->text, "");
-  EXPECT_RUNTIME_ERROR(
-      print("A", object_variant(std::make_shared<FakeLabel>(log_)), kMissing, Variant("maybe")),
-      13);
+  // Composition fails before any destination is touched.
+  box->text = "old";
+  log_.clear();
+  for (Variant obj : {object_variant(box), kMissing}) {
+    for (const char* perif_text : {"MSGBOX", "CLIPBOARD", "file.txt"}) {
+      EXPECT_RUNTIME_ERROR(m_.mPrint(Variant(DoubleArray::vector({1})), obj, Variant(perif_text),
+                                     Variant("0 \"x\""), {}, {}, Variant(false)),
+                           13);
+    }
+  }
+  EXPECT_EQ(box->text, "old");
+  EXPECT_TRUE(log_.empty());
 }
 
 TEST_F(DestinationTest, MessageBoxIgnoresModalAndAppend) {
-  for (Variant modal : {kMissing, Variant(true), Variant(false), Variant("anything")}) {
+  for (Variant modal : {kMissing, Variant(true), Variant(false)}) {
     log_.clear();
-    Variant perif = Variant("MsgBox");
-    print("A", kMissing, perif, Variant("not read"), modal);
+    print("A", kMissing, Variant("MsgBox"), Variant("not read"), modal);
     EXPECT_EQ(log_, Log{"MsgBox(" + kTextA + ")"});
   }
 }
 
-TEST_F(DestinationTest, ClipboardAppendsDirectlyOrReplaces) {
+TEST_F(DestinationTest, ClipboardAndFileAppendOrReplace) {
   platform_->clipboard = "before";
   print("A", kMissing, Variant("CLIPBOARD"));
   print("B", kMissing, Variant("CLIPBOARD"), Variant(true));
-  // No separator: the second comment continues the first text's last line.
+  // Nothing between: the second comment continues the first text's last line.
   EXPECT_EQ(platform_->clipboard, "before" + kTextA + kTextB);
   log_.clear();
   print("A", kMissing, Variant("CLIPBOARD"), Variant(false));
-  EXPECT_EQ(log_, (Log{"Clipboard.clear", "Clipboard.set(" + kTextA + ")"}));
-  EXPECT_EQ(platform_->clipboard, kTextA);
-
+  print("A", kMissing, Variant("a.txt"), Variant(false));
+  EXPECT_EQ(log_, (Log{"Clipboard.clear", "Clipboard.set(" + kTextA + ")",
+                       "File.output(a.txt, " + kTextA + ")"}));
   platform_->fail_clipboard_set = true;
   EXPECT_RUNTIME_ERROR(print("B", kMissing, Variant("CLIPBOARD"), Variant(false)), 17);
   EXPECT_EQ(platform_->clipboard, "");  // cleared before the failure
 }
 
-TEST_F(DestinationTest, FileAppendOrOutput) {
-  print("A", kMissing, Variant("a.txt"));
-  print("A", kMissing, Variant("a.txt"), Variant(true));
-  print("A", kMissing, Variant("a.txt"), Variant(false));
-  EXPECT_EQ(log_, (Log{"File.append(a.txt, " + kTextA + ")", "File.append(a.txt, " + kTextA + ")",
-                       "File.output(a.txt, " + kTextA + ")"}));
-}
-
-TEST_F(DestinationTest, CompositionErrorsComeBeforeAnyDestination) {
-  auto box = std::make_shared<FakeTextBox>(log_, "old");
-  for (const char* perif : {"MSGBOX", "CLIPBOARD", "file.txt"}) {
-    EXPECT_RUNTIME_ERROR(m_.mPrint(Variant(DoubleArray::vector({1})), {}, Variant(perif),
-                                   Variant("0 \"x\""), {}, {}, Variant(false)),
-                         13);
-  }
-  EXPECT_RUNTIME_ERROR(m_.mPrint(Variant(DoubleArray::vector({1})), object_variant(box), {},
-                                 Variant("0 \"x\""), {}, {}, Variant(false)),
-                       13);
-  EXPECT_EQ(box->text, "old");
-  EXPECT_TRUE(log_.empty());
+TEST(MatrPlatformTest, DefaultIsSharedAndNullRestoresIt) {
+  Matr a;
+  Matr b;
+  EXPECT_EQ(&a.platform(), default_platform().get());
+  EXPECT_EQ(&a.platform(), &b.platform());
+  Log log;
+  auto fake = std::make_shared<FakePlatform>(log);
+  a.set_platform(fake);
+  EXPECT_EQ(&a.platform(), fake.get());
+  a.set_platform(nullptr);
+  EXPECT_EQ(&a.platform(), default_platform().get());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Recording stand-ins for the print destinations: a Platform and the five
-// user-interface kinds. Every call is appended to one shared log, so a test
-// sees the order of the calls across objects and services.
+// user-interface kinds, all appending to one log so that a test sees the
+// order of the calls across them.
 #ifndef NODREL_TESTS_PRINT_FAKES_HPP
 #define NODREL_TESTS_PRINT_FAKES_HPP
 
@@ -10,7 +10,6 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
-#include "nodrel/variant.hpp"
 
 namespace nodrel::testing_fakes {
 
@@ -19,7 +18,6 @@ using Log = std::vector<std::string>;
 class FakePlatform : public Platform {
  public:
   explicit FakePlatform(Log& log) : log_(log) {}
-
   void message_box(const std::string& text) override { log_.push_back("MsgBox(" + text + ")"); }
   std::string clipboard_get_text() override {
     log_.push_back("Clipboard.get");
@@ -46,25 +44,17 @@ class FakePlatform : public Platform {
   Log& log_;
 };
 
-class FakeForm : public Form {
+// A form or a picture box.
+template <typename Kind>
+class FakeSurface : public Kind {
  public:
-  explicit FakeForm(Log& log, std::string name = "Form") : log_(log), name_(std::move(name)) {}
+  FakeSurface(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
   void Cls() override { log_.push_back(name_ + ".Cls"); }
   void Print(const std::string& text) override { log_.push_back(name_ + ".Print(" + text + ")"); }
 
  private:
   Log& log_;
   std::string name_;
-};
-
-class FakePictureBox : public PictureBox {
- public:
-  explicit FakePictureBox(Log& log) : log_(log) {}
-  void Cls() override { log_.push_back("PictureBox.Cls"); }
-  void Print(const std::string& text) override { log_.push_back("PictureBox.Print(" + text + ")"); }
-
- private:
-  Log& log_;
 };
 
 class FakeTextBox : public TextBox {
@@ -115,21 +105,6 @@ class FakePrinter : public Printer {
   Log& log_;
 };
 
-// A widget of a kind the print destinations do not know (a list box).
-class FakeListBox : public Object {};
-
-// Objects of two kinds at once: the earlier kind in the test order wins.
-class FakeTextBoxAndLabel : public FakeTextBox, public FakeLabel {
- public:
-  explicit FakeTextBoxAndLabel(Log& log) : FakeTextBox(log), FakeLabel(log) {}
-};
-
-class FakePrinterAndForm : public FakePrinter, public FakeForm {
- public:
-  explicit FakePrinterAndForm(Log& log) : FakePrinter(log), FakeForm(log) {}
-};
-
-// The variant a client passes as `obj`.
 template <typename T>
 Variant object_variant(const std::shared_ptr<T>& object) {
   return Variant(std::shared_ptr<Object>(object));

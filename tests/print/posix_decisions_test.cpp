@@ -71,22 +71,5 @@ TEST(ChooseClipboardToolTest, WaylandThenXclipThenXsel) {
   }
 }
 
-TEST(ChooseClipboardToolTest, CommandLinesUseTheClipboardSelectionAsPlainText) {
-  const auto all = [](std::string_view) { return true; };
-  using Args = std::vector<std::string>;
-  const auto x = choose_clipboard_tool("", ":0", all);
-  ASSERT_TRUE(x.has_value());
-  EXPECT_EQ(x->get, (Args{"xclip", "-selection", "clipboard", "-out"}));
-  EXPECT_EQ(x->set, (Args{"xclip", "-selection", "clipboard", "-in"}));
-  EXPECT_TRUE(x->clear.empty());  // xclip empties by setting ""
-  const auto xsel = choose_clipboard_tool("", ":0", [](std::string_view n) { return n == "xsel"; });
-  ASSERT_TRUE(xsel.has_value());
-  EXPECT_EQ(xsel->clear, (Args{"xsel", "--clipboard", "--clear"}));
-  const auto wl = choose_clipboard_tool("wayland-0", "", all);
-  ASSERT_TRUE(wl.has_value());
-  EXPECT_EQ(wl->get, (Args{"wl-paste", "--no-newline", "--type", "text"}));
-  EXPECT_EQ(wl->clear, (Args{"wl-copy", "--clear"}));
-}
-
 }  // namespace
 }  // namespace nodrel::detail

@@ -1,8 +1,6 @@
 // The default POSIX platform for real: files on disk, the message box on a
-// pseudo-terminal and without one, and the clipboard's refusals when there is
-// no display or no tool. The clipboard itself is exercised under a virtual X
-// display by clipboard_x11_test.cpp.
-#include <fcntl.h>
+// pseudo-terminal and without one, and the clipboard's refusals without a
+// display or a tool (clipboard_x11_test.cpp uses a real one).
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -17,8 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -35,103 +31,84 @@ namespace fs = std::filesystem;
 const std::string kTextA = "A\r\n+1.0000E+00  ";
 const std::string kTextB = "B\r\n+1.0000E+00  ";
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "nodrel-print-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-  std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.insert(e.path().filename().string());
-    return names;
-  }
-
- private:
-  fs::path path_;
-};
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void print_vector(Matr& m, const char* comment, const std::string& perif,
-                  Variant append = Variant::missing()) {
-  m.mPrint(Variant(DoubleArray::vector({1})), {}, Variant(perif), {}, Variant(comment), {}, append);
-}
-
 class PosixFileTest : public testing::Test {
  protected:
-  PosixFileTest() { m_.set_locale(Locale::c()); }
+  PosixFileTest() {
+    std::string pattern = (fs::temp_directory_path() / "nodrel-print-XXXXXX").string();
+    dir_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
+    m_.set_locale(Locale::c());
+  }
+  ~PosixFileTest() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  void print(const char* comment, Variant perif, Variant append = Variant::missing()) {
+    m_.mPrint(Variant(DoubleArray::vector({1})), {}, perif, {}, Variant(comment), {}, append);
+  }
+  std::set<std::string> entries() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
+    return names;
+  }
+  static std::string contents(const fs::path& path) {
+    std::ostringstream s;
+    s << std::ifstream(path, std::ios::binary).rdbuf();
+    return s.str();
+  }
+
+  fs::path dir_;
   Matr m_;  // with the default platform
-  TempDir dir_;
 };
 
 TEST_F(PosixFileTest, AppendAddsTextAndLineEndReplaceStartsOver) {
-  const std::string path = (dir_.path() / "out.txt").string();
-  print_vector(m_, "A", path);
-  print_vector(m_, "B", path, Variant(true));
-  EXPECT_EQ(read_file(path), kTextA + "\r\n" + kTextB + "\r\n");
-  print_vector(m_, "B", path, Variant(false));
-  EXPECT_EQ(read_file(path), kTextB + "\r\n");
+  const std::string path = (dir_ / "out.txt").string();
+  print("A", Variant(path));
+  print("B", Variant(path), Variant(true));
+  EXPECT_EQ(contents(path), kTextA + "\r\n" + kTextB + "\r\n");
+  print("B", Variant(path), Variant(false));
+  EXPECT_EQ(contents(path), kTextB + "\r\n");
 }
 
 TEST_F(PosixFileTest, OpensThePathAsTheCallerWroteIt) {
-  const std::string path = (dir_.path() / "Mixed.Txt").string();
+  const std::string path = (dir_ / "Mixed.Txt").string();
   Variant perif = Variant(path);
   m_.mPrint(Variant(DoubleArray::vector({1})), {}, perif, {}, Variant("A"));
-  EXPECT_EQ(dir_.entries(), std::set<std::string>{"Mixed.Txt"});
-  EXPECT_EQ(read_file(path), kTextA + "\r\n");
-  // The caller's variable still receives the keyword form.
+  EXPECT_EQ(entries(), std::set<std::string>{"Mixed.Txt"});
   std::string upper = path;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(*perif.string(), upper);
+  EXPECT_EQ(*perif.string(), upper);  // while the caller's variable gets the keyword form
 }
 
 TEST_F(PosixFileTest, FilesThatCannotBeOpenedFailAndNothingIsWritten) {
-  { std::ofstream(dir_.path() / "plain"); }
-  struct Row {
-    const char* name;
-    std::string path;
-    int number;
+  std::ofstream(dir_ / "plain").close();
+  const std::vector<std::pair<std::string, int>> rows = {
+      {(dir_ / "missing" / "x.txt").string(), 76},
+      {(dir_ / "plain" / "x.txt").string(), 76},
+      {"", 75},
+      {dir_.string(), 75},
+      {(dir_ / "x").string() + std::string(1, '\0') + "y", 52},
   };
-  const std::vector<Row> rows = {
-      {"missing directory", (dir_.path() / "missing" / "x.txt").string(), 76},
-      {"a file used as a directory", (dir_.path() / "plain" / "x.txt").string(), 76},
-      {"empty name", "", 75},
-      {"a directory", dir_.path().string(), 75},
-      {"a NUL in the name", (dir_.path() / "x").string() + std::string(1, '\0') + "y", 52},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_RUNTIME_ERROR(print_vector(m_, "A", row.path), row.number);
-    EXPECT_EQ(dir_.entries(), std::set<std::string>{"plain"});
-    EXPECT_EQ(fs::file_size(dir_.path() / "plain"), 0u);
+  for (const auto& [path, number] : rows) {
+    SCOPED_TRACE(path);
+    EXPECT_RUNTIME_ERROR(print("A", Variant(path)), number);
+    EXPECT_EQ(entries(), std::set<std::string>{"plain"});
+    EXPECT_EQ(fs::file_size(dir_ / "plain"), 0u);
   }
 }
 
-// Reads from `fd` until `marker` has arrived, the other side is gone, or the
-// guard time has passed (which only a hung child could take).
-std::string read_until(int fd, const std::string& marker,
-                       std::chrono::milliseconds guard = std::chrono::seconds(20)) {
+// Reads until `marker` has arrived, the other side is gone, or the guard time
+// has passed (which only a hung child could take).
+std::string read_until(int fd, const std::string& marker, int guard_ms = 20000) {
   std::string out;
-  const auto deadline = std::chrono::steady_clock::now() + guard;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(guard_ms);
   while (out.find(marker) == std::string::npos) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
     char buf[512];
+    if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0) break;
     const ssize_t n = ::read(fd, buf, sizeof buf);
     if (n <= 0) break;  // EIO once the child has closed the terminal
     out.append(buf, static_cast<std::size_t>(n));
@@ -139,27 +116,26 @@ std::string read_until(int fd, const std::string& marker,
   return out;
 }
 
-// Exit status of a child, killing it if it has not ended (it is ours).
+// The exit status of our child, killed if it has not ended within the guard.
 int finish_child(pid_t pid) {
   int status = 0;
-  for (int k = 0; k < 200; ++k) {
-    if (::waitpid(pid, &status, WNOHANG) == pid)
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    ::usleep(50'000);
+  for (int k = 0; k < 400 && ::waitpid(pid, &status, WNOHANG) == 0; ++k) ::usleep(50'000);
+  if (::waitpid(pid, &status, WNOHANG) == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
   }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, &status, 0);
-  return -2;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// In a child: prints the vector (1) with comment "Hi" to the message box and
-// reports through its exit status.
+// In a child: the vector (1) with comment "Hi" to the message box, then
+// `after` on standard output; the exit status tells how it went.
 [[noreturn]] void child_shows_message_box(const char* after) {
   try {
     Matr m;
     m.set_locale(Locale::c());
     m.mPrint(Variant(DoubleArray::vector({1})), {}, Variant("msgbox"), {}, Variant("Hi"));
-    if (after != nullptr && ::write(STDOUT_FILENO, after, std::strlen(after)) < 0) ::_exit(4);
+    if (::write(STDOUT_FILENO, after, std::strlen(after)) < 0) ::_exit(4);
     ::_exit(0);
   } catch (...) {
     ::_exit(3);
@@ -171,8 +147,7 @@ TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    // Raw output and no echo, so that the bytes read are the bytes written.
-    termios t{};
+    termios t{};  // raw output, no echo: the bytes read are the bytes written
     ::tcgetattr(STDIN_FILENO, &t);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
@@ -182,7 +157,7 @@ TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
   const std::string prompt = "[ OK ] Press Enter to close. ";
   EXPECT_EQ(read_until(master, prompt), "Hi\r\n+1.0000E+00  \r\n" + prompt);
   // Still waiting. A slow child could only make this pass wrongly, never fail.
-  EXPECT_EQ(read_until(master, "<returned>", std::chrono::milliseconds(300)), "");
+  EXPECT_EQ(read_until(master, "<returned>", 300), "");
   ASSERT_EQ(::write(master, "\r", 1), 1);
   EXPECT_EQ(read_until(master, "<returned>"), "<returned>");
   EXPECT_EQ(finish_child(pid), 0);
@@ -190,81 +165,60 @@ TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
 }
 
 TEST(PosixMessageBoxTest, WithoutATerminalWritesToStandardErrorAndReturns) {
-  int pipe_fds[2];
-  ASSERT_EQ(::pipe(pipe_fds), 0);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
   const pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     ::setsid();  // leaves the controlling terminal behind
-    ::dup2(pipe_fds[1], STDERR_FILENO);
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    child_shows_message_box(nullptr);
+    ::dup2(fds[1], STDERR_FILENO);
+    ::dup2(fds[1], STDOUT_FILENO);
+    child_shows_message_box("<returned>");
   }
-  ::close(pipe_fds[1]);
-  EXPECT_EQ(read_until(pipe_fds[0], "  \n"), "Hi\r\n+1.0000E+00  \n");
+  ::close(fds[1]);
+  EXPECT_EQ(read_until(fds[0], "<returned>"), "Hi\r\n+1.0000E+00  \n<returned>");
   EXPECT_EQ(finish_child(pid), 0);
-  ::close(pipe_fds[0]);
+  ::close(fds[0]);
 }
 
-// Sets or removes environment variables for one test, and restores them.
-class ScopedEnv {
- public:
-  void set(const char* name, const char* value) {
-    if (saved_.find(name) == saved_.end()) {
-      const char* old = std::getenv(name);
-      saved_[name] = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-    }
+// The clipboard's refusal, with the environment of the test process set for
+// the one call and restored.
+std::string clipboard_refusal(const std::vector<std::pair<const char*, const char*>>& env) {
+  std::vector<std::pair<std::string, const char*>> saved;
+  for (const auto& [name, value] : env) {
+    const char* old = std::getenv(name);
+    saved.emplace_back(name, old != nullptr ? ::strdup(old) : nullptr);
     if (value != nullptr) {
       ::setenv(name, value, 1);
     } else {
       ::unsetenv(name);
     }
   }
-  ~ScopedEnv() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
-
-std::string clipboard_failure(Variant append) {
-  Matr m;
+  std::string description = "no error";
   try {
-    m.mPrint(Variant(1), {}, Variant("Clipboard"), {}, {}, {}, append);
+    Matr().mPrint(Variant(1), {}, Variant("Clipboard"), {}, {}, {}, Variant(false));
   } catch (const Error& e) {
-    EXPECT_EQ(e.code(), 17);
-    return e.description();
+    description = std::to_string(e.code()) + " " + e.description();
   }
-  ADD_FAILURE() << "the clipboard did not fail";
-  return {};
+  for (auto& [name, old] : saved) {
+    if (old != nullptr) {
+      ::setenv(name.c_str(), old, 1);
+    } else {
+      ::unsetenv(name.c_str());
+    }
+    std::free(const_cast<char*>(old));
+  }
+  return description;
 }
 
-TEST(PosixClipboardTest, WithoutADisplayFailsWithError17) {
-  ScopedEnv env;
-  env.set("DISPLAY", nullptr);
-  env.set("WAYLAND_DISPLAY", "");
-  for (Variant append : {Variant(true), Variant(false)}) {
-    EXPECT_NE(clipboard_failure(append).find("no display"), std::string::npos);
-  }
-}
-
-TEST(PosixClipboardTest, WithoutToolsFailsWithError17) {
-  TempDir empty;
-  ScopedEnv env;
-  env.set("DISPLAY", ":99");
-  env.set("WAYLAND_DISPLAY", "wayland-9");
-  env.set("PATH", empty.path().c_str());
-  for (Variant append : {Variant(true), Variant(false)}) {
-    EXPECT_NE(clipboard_failure(append).find("xclip"), std::string::npos);
-  }
+TEST(PosixClipboardTest, WithoutADisplayOrAToolFailsWithError17) {
+  const std::string no_display = clipboard_refusal({{"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(no_display.rfind("17 ", 0), 0u) << no_display;
+  EXPECT_NE(no_display.find("no display"), std::string::npos) << no_display;
+  const std::string no_tool =
+      clipboard_refusal({{"DISPLAY", ":99"}, {"WAYLAND_DISPLAY", "w-9"}, {"PATH", "/nonexistent"}});
+  EXPECT_EQ(no_tool.rfind("17 ", 0), 0u) << no_tool;
+  EXPECT_NE(no_tool.find("xclip"), std::string::npos) << no_tool;
 }
 
 }  // namespace
