@@ -8,10 +8,13 @@
 #ifndef NODREL_NODREL_HPP
 #define NODREL_NODREL_HPP
 
+#include "nodrel/about.hpp"
+#include "nodrel/dispatch.hpp"
 #include "nodrel/double_array.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/locale.hpp"
 #include "nodrel/matr.hpp"
+#include "nodrel/platform.hpp"
 #include "nodrel/variant.hpp"
 #include "nodrel/version.hpp"
 
