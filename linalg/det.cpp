@@ -5,20 +5,57 @@
 // and the empty matrix, by Gaussian elimination with column exchanges on a
 // private copy. From order 3 on, a magnitude below the zero tolerance is
 // returned as 0.
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "algebra/dense.hpp"
 #include "linalg/elimination.hpp"
+#include "linalg/fast_elimination.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 
 namespace nodrel {
 
+namespace {
+
+// The determinant of the caller's square matrix of order n >= 1 without
+// the per-element check, on a private copy (on the stack for small orders).
+// False when an element or a result is not finite, or the matrix lacks an
+// element: the checked loops then run, and fail where they fail.
+bool fast_determinant(const DoubleArray& a, std::int32_t n, double& det) {
+  detail::MatrixView view;
+  if (!detail::view_matrix(a, n, n, view)) return false;
+  // Orders whose copy the checked loops could not even make keep their
+  // error (out of memory) there.
+  const auto order = static_cast<std::size_t>(n);
+  if ((order + 1) * (order + 1) > kMaxArrayElements) return false;
+  constexpr std::size_t kLocal = 16 * 16;
+  double local[kLocal];
+  std::vector<double> heap;
+  double* copy = local;
+  if (order * order > kLocal) {
+    heap.resize(order * order);
+    copy = heap.data();
+  }
+  for (std::size_t j = 0; j < order; ++j) {
+    const double* col = view.data + j * view.ld;
+    std::copy(col, col + order, copy + j * order);
+  }
+  return detail::determinant_in_place(copy, order, n, det);
+}
+
+}  // namespace
+
 double Matr::mDet(const DoubleArray& mtrA) {
   err_code_ = 0;
   const std::int32_t n = mtrA.ubound(1);
   if (!mMatrIsQuadr(mtrA)) return 0.0;
+  double fast = 0.0;
+  if (n >= 1 && fast_determinant(mtrA, n, fast)) return fast;
   if (n == 1) return mtrA(1, 1);
   if (n == 2) {
     detail::FpFlags f;

@@ -1,6 +1,11 @@
 // The inverse by cofactors, and the division of one matrix by another.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "algebra/dense.hpp"
+#include "linalg/fast_elimination.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
@@ -12,6 +17,38 @@ void Matr::mInv(DoubleArray& mtrDest) {
   const std::int32_t upper = mtrDest.ubound(1);
   if (upper > INT16_MAX || upper < INT16_MIN) raise(ErrorNumber::kOverflow);
   const std::int32_t n = upper;
+
+  // The fast path: every cofactor computed as below, without the
+  // per-element check, into a private buffer (on the stack up to order 8),
+  // then written as mDupl writes it. A fault, a matrix that is not square or
+  // lacks an element, or a caller's array that refuses re-dimensioning
+  // leaves the argument untouched and goes to the checked loops below.
+  detail::MatrixView view;
+  const auto order = static_cast<std::size_t>(n < 0 ? 0 : n);
+  if (n >= 1 && (order + 1) * (order + 1) <= kMaxArrayElements && mtrDest.dims() == 2 &&
+      mtrDest.ubound(2) == n && !mtrDest.fixed() && detail::view_matrix(mtrDest, n, n, view)) {
+    constexpr std::size_t kLocal = 8 * 8;
+    double local[kLocal];
+    std::vector<double> heap;
+    double* inverse = local;
+    if (order * order > kLocal) {
+      heap.resize(order * order);
+      inverse = heap.data();
+    }
+    switch (detail::inverse_by_cofactors(view.data, view.ld, n, inverse)) {
+      case detail::InverseOutcome::kSingular: err_code_ = 4; return;
+      case detail::InverseOutcome::kDone: {
+        err_code_ = 0;
+        mtrDest.redim(n, n);
+        const std::size_t ld = order + 1;
+        double* out = mtrDest.storage().data() + 1 + ld;
+        for (std::size_t j = 0; j < order; ++j)
+          std::copy(inverse + j * order, inverse + (j + 1) * order, out + j * ld);
+        return;
+      }
+      case detail::InverseOutcome::kFault: break;
+    }
+  }
 
   // Both buffers are made before anything else: the empty matrix fails here
   // with error 9, its minor buffer needing the upper bound -1.

@@ -1,6 +1,11 @@
 // The square linear system A x = b by Cramer's rule.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "algebra/dense.hpp"
+#include "linalg/fast_elimination.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
@@ -18,6 +23,26 @@ void Matr::mSist(DoubleArray& vetX, DoubleArray& mtrA, DoubleArray& vetB) {
   }
   err_code_ = 0;
   const std::int32_t n = mtrA.ubound(1);
+
+  // The fast path: all n + 1 determinants as mDet computes them, without
+  // the per-element check and without touching the caller's arrays; then
+  // the solution is written. A fault, a zero D, a missing element, or
+  // arrays that share storage go to the checked loops below, which start
+  // from the same untouched arguments.
+  detail::MatrixView a;
+  const double* b = detail::view_vector(vetB, n);
+  if (n >= 1 && b != nullptr && &vetX != &mtrA && &vetB != &mtrA && mtrA.dims() == 2 &&
+      mtrA.ubound(2) == n && detail::view_matrix(mtrA, n, n, a) &&
+      detail::view_vector(vetX, n) != nullptr) {
+    const auto order = static_cast<std::size_t>(n);
+    std::vector<double> x(order);
+    if (detail::cramer(a.data, a.ld, b, n, x.data())) {
+      double* out = vetX.storage().data() + (1 - vetX.bounds()[0].lower);
+      std::copy(x.begin(), x.end(), out);
+      return;
+    }
+  }
+
   const double d = mDet(mtrA);
   // Column k of A is replaced by b in place, by exchanging the two, and the
   // exchange is undone after its determinant. When a run-time error ends

@@ -1,0 +1,60 @@
+// The arithmetic kernels behind the fast paths of the products and of the
+// elimination, on raw column-major blocks of doubles.
+//
+// Every kernel performs exactly the operations of the straightforward loops
+// it replaces, on the same operands and, for each element, in the same
+// order: a product is rounded to a double before it is added, a partial sum
+// is rounded before the next term comes, and nothing is contracted into a
+// fused multiply-add (the build passes -ffp-contract=off). What changes is
+// only which elements are worked on side by side: vector lanes and register
+// tiles hold different elements, each of them with its own chain of
+// operations in the original order, so every result is bit for bit the one
+// of the straightforward loops.
+//
+// No kernel checks the floating-point flags. Callers rely on a property of
+// the operations used: with finite operands, an operation that overflows or
+// is invalid yields an infinity or a NaN, and every later sum or product
+// that takes it in stays non-finite. So a caller that finds every result
+// finite knows that no step raised a flag; otherwise it runs the checked
+// loops again from the start, which fail at the right element.
+//
+// Two builds of the kernels exist: the baseline one, for any processor the
+// compiler targets, and one for processors with AVX2, chosen once at run
+// time. Both give identical bits; only their speed differs.
+#ifndef NODREL_ALGEBRA_KERNELS_HPP
+#define NODREL_ALGEBRA_KERNELS_HPP
+
+#include <cstddef>
+
+namespace nodrel::detail {
+
+struct Kernels {
+  // c(i, j) = a(i, p) * b(p, j) + c(i, j) for p = 0..k-1 in increasing
+  // order, for every i < m, j < n; a(i, p) = a[i + p * lda],
+  // b(p, j) = b[p + j * ldb], c(i, j) = c[i + j * ldc].
+  void (*gemm)(std::size_t m, std::size_t n, std::size_t k, const double* a, std::size_t lda,
+               const double* b, std::size_t ldb, double* c, std::size_t ldc);
+  // y[i] = a(i, j) * x[j] + y[i] for j = 0..n-1 in increasing order, for
+  // every i < m; a(i, j) = a[i + j * lda].
+  void (*gemv)(std::size_t m, std::size_t n, const double* a, std::size_t lda, const double* x,
+               double* y);
+  // c(i, j) = mult[i] * u[j * ldu] + c(i, j) for every i < m, j < n: one
+  // step of the elimination on a block, with the multipliers of its rows.
+  void (*rank1)(std::size_t m, std::size_t n, const double* mult, const double* u, std::size_t ldu,
+                double* c, std::size_t ldc);
+  // x[i] = (-x[i]) / pivot for every i < m: the multipliers of a step.
+  void (*multipliers)(std::size_t m, double* x, double pivot);
+  // Name of the build in use, for the benchmarks' records.
+  const char* name;
+};
+
+// The kernels for this processor, chosen on first use.
+const Kernels& kernels();
+
+// The baseline kernels, whatever the processor; the tests hold the two builds
+// against each other through this.
+const Kernels& baseline_kernels();
+
+}  // namespace nodrel::detail
+
+#endif  // NODREL_ALGEBRA_KERNELS_HPP
