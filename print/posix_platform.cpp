@@ -311,7 +311,7 @@ class PosixPlatform final : public Platform {
 
 namespace nodrel {
 
-std::shared_ptr<Platform> default_platform() {
+std::shared_ptr<Platform> system_platform() {
   static const std::shared_ptr<Platform> instance = std::make_shared<detail::PosixPlatform>();
   return instance;
 }

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 # Debian packages the build and the tests need.
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
-  libfltk1.3-dev libx11-dev xvfb xauth xdotool)
+  libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -46,7 +46,7 @@ class DialogAboutHost : public AboutHost {
  public:
   DialogAboutHost()
       : terminal_(default_about_host()),
-        services_([](const std::string& text) { show_message(text, default_platform().get()); }) {}
+        services_([](const std::string& text) { show_message(text, system_platform().get()); }) {}
 
   void show(const AboutTexts& texts, const std::function<void()>& sys_info) override {
     if (!open_display()) {
@@ -82,10 +82,13 @@ class DesktopPlatform : public Platform {
 
 std::shared_ptr<AboutHost> about_host() { return std::make_shared<DialogAboutHost>(); }
 
-void install() { set_about_host(about_host()); }
+void install() {
+  set_about_host(about_host());
+  set_default_platform(platform());
+}
 
 std::shared_ptr<Platform> platform(std::shared_ptr<Platform> base) {
-  return std::make_shared<DesktopPlatform>(base ? std::move(base) : default_platform());
+  return std::make_shared<DesktopPlatform>(base ? std::move(base) : system_platform());
 }
 
 }  // namespace nodrel::desktop

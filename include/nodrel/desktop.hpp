@@ -2,9 +2,8 @@
 // windows (FLTK), in the library nodrel_desktop, which only clients that
 // show dialogs link (Nodrel::nodrel_desktop).
 //
-//   nodrel::desktop::install();          // mShowAbout now opens a dialog
+//   nodrel::desktop::install();          // dialogs for mShowAbout and "MSGBOX"
 //   nodrel::Matr m;
-//   m.set_platform(nodrel::desktop::platform());
 //   nodrel::Variant perif = "MSGBOX";
 //   m.mPrint(a, {}, perif);              // a modal message box with OK
 //
@@ -28,11 +27,12 @@ NODREL_API bool display_available();
 // The About host that opens the dialog (or falls back to the terminal).
 NODREL_API std::shared_ptr<AboutHost> about_host();
 
-// Makes the dialog the process's About host (set_about_host).
+// Makes the dialogs the process's: the About host (set_about_host) and the
+// default platform (set_default_platform), for objects that print after it.
 NODREL_API void install();
 
 // A platform whose message box is a modal dialog, delegating the clipboard
-// and files to `base` (the process's default platform when null).
+// and files to `base` (system_platform() when null).
 NODREL_API std::shared_ptr<Platform> platform(std::shared_ptr<Platform> base = nullptr);
 
 }  // namespace nodrel::desktop

@@ -53,8 +53,7 @@ class NODREL_API Platform {
   virtual void write_file(const std::string& path, const std::string& text, bool append) = 0;
 };
 
-// The platform of the process, made at first use and shared by every Matr
-// object that was not given another. On POSIX systems:
+// The operating system's own services, made at first use. On POSIX systems:
 //   - the message box writes the text to the controlling terminal followed by
 //     an OK prompt, and waits for Enter; without a terminal it writes the
 //     text to standard error and returns at once;
@@ -64,7 +63,15 @@ class NODREL_API Platform {
 //     error 17;
 //   - files are opened by the path exactly as given (names are
 //     case-sensitive).
+NODREL_API std::shared_ptr<Platform> system_platform();
+
+// The platform of the process, shared by every Matr object that was not
+// given another: system_platform() unless set_default_platform() chose
+// another (nodrel::desktop::install() chooses the desktop's dialogs). An
+// object takes it at its first print, so set it before printing; nullptr
+// returns to system_platform().
 NODREL_API std::shared_ptr<Platform> default_platform();
+NODREL_API void set_default_platform(std::shared_ptr<Platform> platform);
 
 // The five kinds of user-interface object. Their members carry the names by
 // which an automation client knows them; Text and Caption are properties,

@@ -108,6 +108,7 @@ class DesktopTest : public ::testing::Test {
     detail::on_message_shown = nullptr;
     detail::on_message_closed = nullptr;
     set_about_host(nullptr);
+    set_default_platform(nullptr);
     wait_helpers();
   }
 };
@@ -243,7 +244,6 @@ TEST_F(DesktopTest, PrintToTheMessageBox) {
   detail::on_message_closed = [&](MessageDialog& box) { reason = box.close_reason(); };
   Matr m;
   m.set_locale(Locale::c());
-  m.set_platform(platform());
   Variant perif = "msgbox";
   m.mPrint(DoubleArray::vector({1, 2, -3}), {}, perif, {}, "Test");
   EXPECT_EQ(message, "Test\n+1.0000E+00  +2.0000E+00  -3.0000E+00  ");
