@@ -7,7 +7,6 @@
 #define NODREL_SERVER_COM_CALL_FRAME_HPP
 
 #include <windows.h>
-#include <oaidl.h>
 
 #include <deque>
 

@@ -27,8 +27,7 @@ ULONG STDMETHODCALLTYPE MatrFactory::Release() {
   return 1;
 }
 
-HRESULT STDMETHODCALLTYPE MatrFactory::CreateInstance(IUnknown* outer, REFIID riid,
-                                                      void** object) {
+HRESULT STDMETHODCALLTYPE MatrFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;

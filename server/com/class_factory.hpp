@@ -5,7 +5,6 @@
 #define NODREL_SERVER_COM_CLASS_FACTORY_HPP
 
 #include <windows.h>
-#include <unknwn.h>
 
 namespace nodrel::com {
 

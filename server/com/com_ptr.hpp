@@ -3,7 +3,7 @@
 #ifndef NODREL_SERVER_COM_COM_PTR_HPP
 #define NODREL_SERVER_COM_COM_PTR_HPP
 
-#include <unknwn.h>
+#include <windows.h>
 
 #include <utility>
 

@@ -1,6 +1,5 @@
 // The entry points of the in-process server, exported by name (nodrel.def).
 #include <windows.h>
-#include <olectl.h>
 
 #include "nodrel_h.h"
 #include "server/com/class_factory.hpp"

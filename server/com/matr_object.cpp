@@ -316,8 +316,7 @@ HRESULT STDMETHODCALLTYPE MatrObject::mSwap(SAFEARRAY** mtrA, SAFEARRAY** mtrB) 
   });
 }
 
-HRESULT STDMETHODCALLTYPE MatrObject::mSist(SAFEARRAY** vetX, SAFEARRAY** mtrA,
-                                            SAFEARRAY** vetB) {
+HRESULT STDMETHODCALLTYPE MatrObject::mSist(SAFEARRAY** vetX, SAFEARRAY** mtrA, SAFEARRAY** vetB) {
   return run([&](CallFrame& f) {
     DoubleArray& x = f.array(vetX);
     DoubleArray& a = f.array(mtrA);
@@ -363,8 +362,8 @@ HRESULT STDMETHODCALLTYPE MatrObject::mPrint(VARIANT* ToPrint, VARIANT* obj, VAR
     VARIANT* const refs[] = {ToPrint, obj, Perif, frmt, Comment, RowCol, Append, Modal};
     Variant* values[8] = {};
     for (std::size_t i = 0; i < 8; ++i) values[i] = &f.variant(refs[i], argument("mPrint", i));
-    matr_.mPrint(*values[0], *values[1], *values[2], *values[3], *values[4], *values[5],
-                 *values[6], *values[7]);
+    matr_.mPrint(*values[0], *values[1], *values[2], *values[3], *values[4], *values[5], *values[6],
+                 *values[7]);
   });
 }
 

@@ -11,7 +11,6 @@
 #define NODREL_SERVER_COM_MATR_OBJECT_HPP
 
 #include <windows.h>
-#include <oaidl.h>
 
 #include <atomic>
 

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <new>
 
-
 namespace nodrel::com {
 
 namespace {

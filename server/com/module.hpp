@@ -4,7 +4,6 @@
 #define NODREL_SERVER_COM_MODULE_HPP
 
 #include <windows.h>
-#include <oaidl.h>
 
 #include <string>
 

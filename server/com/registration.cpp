@@ -25,9 +25,9 @@ std::wstring class_key() { return L"CLSID\\" + guid_text(CLSID_Matr); }
 
 LSTATUS set_value(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
-  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr,
-                                   REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &handle,
-                                   nullptr);
+  LSTATUS status =
+      RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &handle, nullptr);
   if (status != ERROR_SUCCESS) return status;
   status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));

@@ -52,8 +52,8 @@ DoubleArray read_double_array(SAFEARRAY* array) {
   std::vector<ArrayBound> bounds(dims);
   for (UINT d = 0; d < dims; ++d) {
     const SAFEARRAYBOUND& b = array->rgsabound[dims - 1 - d];
-    bounds[d] = ArrayBound{static_cast<std::int32_t>(b.lLbound),
-                           static_cast<std::uint32_t>(b.cElements)};
+    bounds[d] =
+        ArrayBound{static_cast<std::int32_t>(b.lLbound), static_cast<std::uint32_t>(b.cElements)};
   }
   DoubleArray value(std::move(bounds));
   std::vector<double>& elements = value.storage();
@@ -109,8 +109,7 @@ DoubleArray& ArrayArguments::bind(SAFEARRAY** ref) {
 
 void ArrayArguments::write_back(Binding& binding) {
   const DoubleArray& value = binding.value;
-  const bool same_bounds =
-      binding.array != nullptr && value.bounds() == binding.original.bounds();
+  const bool same_bounds = binding.array != nullptr && value.bounds() == binding.original.bounds();
   if (same_bounds) {
     if (same_elements(value, binding.original)) return;
     const std::vector<double>& elements = value.storage();

@@ -82,8 +82,8 @@ Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
   std::size_t count = 1;
   for (UINT d = 0; d < dims; ++d) {
     const SAFEARRAYBOUND& b = array->rgsabound[dims - 1 - d];
-    result.bounds.push_back(ArrayBound{static_cast<std::int32_t>(b.lLbound),
-                                       static_cast<std::uint32_t>(b.cElements)});
+    result.bounds.push_back(
+        ArrayBound{static_cast<std::int32_t>(b.lLbound), static_cast<std::uint32_t>(b.cElements)});
     count *= b.cElements;
   }
   if (count == 0) return Variant(std::move(result));

@@ -1,18 +1,19 @@
-// Automation VARIANTs and the core's Variant.
+// Automation VARIANTs and the core's Variant, type by type:
 //
-//   VT_EMPTY, VT_NULL, VT_BOOL, VT_DATE, VT_BSTR   <-> Empty, Null, Boolean, Date, String
-//   VT_I1 .. VT_UI8, VT_INT, VT_UINT              ->  Integer (VT_I4, or VT_R8 beyond 32 bits, back)
-//   VT_R4, VT_R8, VT_CY, VT_DECIMAL               ->  Double
-//   VT_ERROR                                      <-> Missing (DISP_E_PARAMNOTFOUND) or an error value
+//   VT_EMPTY, VT_NULL, VT_BOOL, VT_DATE, VT_BSTR  <-> Empty, Null, Boolean, Date, String
+//   VT_I1 .. VT_UI8, VT_INT, VT_UINT              ->  Integer
+//   Integer                                       ->  VT_I4, or VT_R8 beyond 32 bits
+//   VT_R4, VT_R8, VT_CY, VT_DECIMAL               ->  Double (VT_R8 back)
+//   VT_ERROR                                      <-> Missing (DISP_E_PARAMNOTFOUND), an error
 //   VT_DISPATCH, VT_UNKNOWN                       <-> Object (a ClientObject)
 //   VT_ARRAY | VT_R8                              <-> DoubleArray
-//   VT_ARRAY | any other element type             ->  VariantArray (VT_ARRAY | VT_VARIANT back)
+//   VT_ARRAY | any other element type             ->  VariantArray
+//   VariantArray                                  ->  VT_ARRAY | VT_VARIANT
 // A VT_BYREF variant is read through its reference.
 #ifndef NODREL_SERVER_COM_VARIANT_CONVERT_HPP
 #define NODREL_SERVER_COM_VARIANT_CONVERT_HPP
 
 #include <windows.h>
-#include <oaidl.h>
 
 #include "nodrel/variant.hpp"
 #include "server/com/com_ptr.hpp"

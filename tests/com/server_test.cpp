@@ -1,0 +1,155 @@
+// The entry points of nodrel.dll called directly, as COM calls them: the
+// class factory, the counts behind DllCanUnloadNow, the object's interfaces.
+#include <gtest/gtest.h>
+
+#include "com/com_support.hpp"
+
+namespace nodrel::com::test {
+namespace {
+
+using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+
+// GetProcAddress returns a generic function pointer; the detour through
+// void* keeps the conversion to the real signature free of warnings.
+template <typename Function>
+Function entry_point(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+class ServerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(dll_path().c_str());
+    ASSERT_NE(module_, nullptr);
+    get_class_object_ = entry_point<GetClassObject>(module_, "DllGetClassObject");
+    can_unload_now_ = entry_point<CanUnloadNow>(module_, "DllCanUnloadNow");
+    ASSERT_NE(get_class_object_, nullptr);
+    ASSERT_NE(can_unload_now_, nullptr);
+    ASSERT_EQ(can_unload_now_(), S_OK) << "an earlier test left an object or a lock behind";
+  }
+  void TearDown() override {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+
+  ComPtr<IClassFactory> factory() {
+    ComPtr<IClassFactory> result;
+    EXPECT_EQ(
+        get_class_object_(CLSID_Matr, IID_IClassFactory, reinterpret_cast<void**>(result.put())),
+        S_OK);
+    return result;
+  }
+
+  HMODULE module_ = nullptr;
+  GetClassObject get_class_object_ = nullptr;
+  CanUnloadNow can_unload_now_ = nullptr;
+};
+
+TEST_F(ServerTest, ExportsTheFourEntryPoints) {
+  for (const char* name :
+       {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
+    SCOPED_TRACE(name);
+    EXPECT_NE(GetProcAddress(module_, name), nullptr);
+  }
+}
+
+TEST_F(ServerTest, ClassObjectOnlyForMatr) {
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(get_class_object_(IID__Matr, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(object, nullptr);
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(get_class_object_(CLSID_Matr, IID__Matr, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(get_class_object_(CLSID_Matr, IID_IClassFactory, nullptr), E_POINTER);
+}
+
+// DllCanUnloadNow answers S_OK only with no object and no lock alive.
+TEST_F(ServerTest, CanUnloadNowFollowsObjectsAndLocks) {
+  ComPtr<IClassFactory> classes = factory();
+  ASSERT_TRUE(classes);
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "a client holds the factory";
+
+  ComPtr<_Matr> first;
+  ComPtr<_Matr> second;
+  ASSERT_EQ(classes->CreateInstance(nullptr, IID__Matr, reinterpret_cast<void**>(first.put())),
+            S_OK);
+  ASSERT_EQ(classes->CreateInstance(nullptr, IID__Matr, reinterpret_cast<void**>(second.put())),
+            S_OK);
+  EXPECT_EQ(classes->LockServer(TRUE), S_OK);
+  classes.reset();
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "two objects and a lock";
+  first.reset();
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "one object and a lock";
+  second.reset();
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "a lock";
+
+  classes = factory();
+  ASSERT_TRUE(classes);
+  EXPECT_EQ(classes->LockServer(FALSE), S_OK);
+  classes.reset();
+  EXPECT_EQ(can_unload_now_(), S_OK);
+}
+
+TEST_F(ServerTest, FactoryRefusesAggregationAndUnknownInterfaces) {
+  ComPtr<IClassFactory> classes = factory();
+  ASSERT_TRUE(classes);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(
+      classes->CreateInstance(reinterpret_cast<IUnknown*>(classes.get()), IID_IUnknown, &object),
+      CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(classes->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
+  EXPECT_EQ(object, nullptr);
+  classes.reset();
+  EXPECT_EQ(can_unload_now_(), S_OK) << "a refused creation leaves no object behind";
+}
+
+TEST_F(ServerTest, ObjectInterfacesShareOneIdentity) {
+  ComPtr<IClassFactory> classes = factory();
+  ASSERT_TRUE(classes);
+  ComPtr<IUnknown> unknown;
+  ASSERT_EQ(classes->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(unknown.put())),
+            S_OK);
+  classes.reset();
+
+  ComPtr<IDispatch> dispatch;
+  ComPtr<_Matr> matr;
+  ComPtr<ISupportErrorInfo> support;
+  ASSERT_EQ(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.put())), S_OK);
+  ASSERT_EQ(unknown->QueryInterface(IID__Matr, reinterpret_cast<void**>(matr.put())), S_OK);
+  ASSERT_EQ(unknown->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.put())),
+            S_OK);
+  ComPtr<IUnknown> again;
+  ASSERT_EQ(support->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(again.put())), S_OK);
+  EXPECT_EQ(again.get(), unknown.get());
+
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__Matr), S_OK);
+  EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IClassFactory), S_FALSE);
+
+  void* none = reinterpret_cast<void*>(1);
+  EXPECT_EQ(unknown->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+  EXPECT_EQ(none, nullptr);
+
+  UINT count = 0;
+  EXPECT_EQ(dispatch->GetTypeInfoCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  ComPtr<ITypeInfo> info;
+  EXPECT_EQ(dispatch->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
+  ASSERT_EQ(dispatch->GetTypeInfo(0, 0, info.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attributes->guid, IID__Matr));
+  info->ReleaseTypeAttr(attributes);
+
+  info.reset();
+  unknown.reset();
+  dispatch.reset();
+  matr.reset();
+  support.reset();
+  again.reset();
+  EXPECT_EQ(can_unload_now_(), S_OK);
+}
+
+}  // namespace
+}  // namespace nodrel::com::test

@@ -1,0 +1,190 @@
+// The type library inside nodrel.dll against the method table of
+// <nodrel/dispatch.hpp>: same methods in the same order, same dispatch
+// identifiers, argument names, kinds, optional flags and results.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "com/com_support.hpp"
+#include "nodrel/dispatch.hpp"
+
+namespace nodrel::com::test {
+namespace {
+
+ComPtr<ITypeLib> load_library() {
+  ComPtr<ITypeLib> library;
+  EXPECT_EQ(LoadTypeLibEx(dll_path().c_str(), REGKIND_NONE, library.put()), S_OK);
+  return library;
+}
+
+std::wstring widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// The type a parameter of that kind has in the function table: every
+// argument is passed by reference.
+VARTYPE referenced_type(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::kDoubleArray: return VT_SAFEARRAY;
+    case ArgKind::kDouble: return VT_R8;
+    case ArgKind::kLong: return VT_I4;
+    case ArgKind::kString: return VT_BSTR;
+    case ArgKind::kVariant: return VT_VARIANT;
+  }
+  return VT_EMPTY;
+}
+
+TEST(TypeLibrary, LibraryNameVersionLocaleAndHelpString) {
+  ComPtr<ITypeLib> library = load_library();
+  ASSERT_TRUE(library);
+  TLIBATTR* attributes = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_Nodrel));
+  EXPECT_EQ(attributes->wMajorVerNum, 29);
+  EXPECT_EQ(attributes->wMinorVerNum, 0);
+  EXPECT_EQ(attributes->lcid, 0x0409u);
+  library->ReleaseTLibAttr(attributes);
+
+  BSTR name = nullptr;
+  BSTR help = nullptr;
+  ASSERT_EQ(library->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
+  EXPECT_EQ(text_of(name), L"Nodrel");
+  EXPECT_EQ(text_of(help), L"Nodrel - ActiveX DLL of matrix functions");
+  SysFreeString(name);
+  SysFreeString(help);
+  EXPECT_EQ(library->GetTypeInfoCount(), 2u);
+}
+
+TEST(TypeLibrary, InterfaceIsDualHiddenNonextensibleAutomation) {
+  ComPtr<ITypeLib> library = load_library();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(IID__Matr, info.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
+  const WORD dispatch_flags =
+      TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
+  EXPECT_EQ(attributes->wTypeFlags & dispatch_flags, dispatch_flags);
+  info->ReleaseTypeAttr(attributes);
+
+  // The function-table half carries the automation flag: its argument types
+  // are the ones the automation marshaller knows.
+  HREFTYPE reference = 0;
+  ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+  ComPtr<ITypeInfo> table;
+  ASSERT_EQ(info->GetRefTypeInfo(reference, table.put()), S_OK);
+  ASSERT_EQ(table->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+  const WORD table_flags = TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FOLEAUTOMATION;
+  EXPECT_EQ(attributes->wTypeFlags & table_flags, table_flags);
+  table->ReleaseTypeAttr(attributes);
+
+  BSTR name = nullptr;
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(text_of(name), L"_Matr");
+  SysFreeString(name);
+}
+
+TEST(TypeLibrary, ClassMatrIsCreatableWithDefaultInterfaceMatr) {
+  ComPtr<ITypeLib> library = load_library();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Matr, info.put()), S_OK);
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
+  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
+  EXPECT_EQ(attributes->cImplTypes, 1);
+  info->ReleaseTypeAttr(attributes);
+
+  INT flags = 0;
+  ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+  HREFTYPE reference = 0;
+  ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
+  ComPtr<ITypeInfo> implemented;
+  ASSERT_EQ(info->GetRefTypeInfo(reference, implemented.put()), S_OK);
+  TYPEATTR* implemented_attributes = nullptr;
+  ASSERT_EQ(implemented->GetTypeAttr(&implemented_attributes), S_OK);
+  EXPECT_TRUE(IsEqualGUID(implemented_attributes->guid, IID__Matr));
+  implemented->ReleaseTypeAttr(implemented_attributes);
+
+  BSTR name = nullptr;
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+  EXPECT_EQ(text_of(name), L"Matr");
+  SysFreeString(name);
+}
+
+// The function table behind the dual interface: IUnknown and IDispatch's
+// seven slots, then the 36 methods in the order of the method table.
+TEST(TypeLibrary, FunctionTableFollowsTheMethodTable) {
+  ComPtr<ITypeLib> library = load_library();
+  ASSERT_TRUE(library);
+  ComPtr<ITypeInfo> dispatch;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(IID__Matr, dispatch.put()), S_OK);
+  HREFTYPE reference = 0;
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(dispatch->GetRefTypeInfo(reference, info.put()), S_OK);
+
+  TYPEATTR* attributes = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+  EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
+  const auto table = methods();
+  ASSERT_EQ(attributes->cFuncs, table.size());
+  EXPECT_EQ(attributes->cbSizeVft, (7 + table.size()) * sizeof(void*));
+  info->ReleaseTypeAttr(attributes);
+
+  for (UINT index = 0; index < table.size(); ++index) {
+    const MethodInfo& method = table[index];
+    SCOPED_TRACE(std::string(method.name));
+    FUNCDESC* function = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
+    EXPECT_EQ(function->memid, method.dispid);
+    EXPECT_EQ(function->oVft, static_cast<SHORT>((7 + index) * sizeof(void*)));
+    EXPECT_EQ(function->funckind, FUNC_PUREVIRTUAL);
+    EXPECT_EQ(function->invkind, INVOKE_FUNC);
+    EXPECT_EQ(function->elemdescFunc.tdesc.vt, VT_HRESULT);
+    const bool has_result = method.result != ResultKind::kNone;
+    ASSERT_EQ(function->cParams, static_cast<SHORT>(method.args.size() + (has_result ? 1 : 0)));
+    std::size_t optional = 0;
+    for (const ArgumentInfo& argument : method.args) optional += argument.optional ? 1 : 0;
+    EXPECT_EQ(function->cParamsOpt, static_cast<SHORT>(optional));
+
+    std::vector<BSTR> names(function->cParams + 1);
+    UINT count = 0;
+    ASSERT_EQ(
+        info->GetNames(function->memid, names.data(), static_cast<UINT>(names.size()), &count),
+        S_OK);
+    ASSERT_EQ(count, names.size());
+    EXPECT_EQ(text_of(names[0]), widen(method.name));
+
+    for (std::size_t a = 0; a < method.args.size(); ++a) {
+      const ArgumentInfo& argument = method.args[a];
+      SCOPED_TRACE(std::string(argument.name));
+      const ELEMDESC& element = function->lprgelemdescParam[a];
+      EXPECT_EQ(text_of(names[a + 1]), widen(argument.name));
+      ASSERT_EQ(element.tdesc.vt, VT_PTR);
+      const TYPEDESC& referenced = *element.tdesc.lptdesc;
+      EXPECT_EQ(referenced.vt, referenced_type(argument.kind));
+      if (argument.kind == ArgKind::kDoubleArray) {
+        EXPECT_EQ(referenced.lptdesc->vt, VT_R8);
+      }
+      const USHORT flags = element.paramdesc.wParamFlags;
+      EXPECT_EQ(flags & (PARAMFLAG_FIN | PARAMFLAG_FOUT), PARAMFLAG_FIN | PARAMFLAG_FOUT);
+      EXPECT_EQ((flags & PARAMFLAG_FOPT) != 0, argument.optional);
+      EXPECT_EQ(flags & PARAMFLAG_FRETVAL, 0);
+    }
+    if (has_result) {
+      const ELEMDESC& element = function->lprgelemdescParam[method.args.size()];
+      EXPECT_EQ(element.paramdesc.wParamFlags, PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+      ASSERT_EQ(element.tdesc.vt, VT_PTR);
+      EXPECT_EQ(element.tdesc.lptdesc->vt, method.result == ResultKind::kBool ? VT_BOOL : VT_R8);
+    }
+    for (BSTR name : names) SysFreeString(name);
+    info->ReleaseFuncDesc(function);
+  }
+}
+
+}  // namespace
+}  // namespace nodrel::com::test
