@@ -13,7 +13,7 @@ namespace nodrel::detail {
 namespace {
 
 // The elimination is blocked from this order on, in panels of kPanel steps.
-constexpr std::int32_t kBlockedFrom = 96;
+constexpr std::int32_t kBlockedFrom = 64;
 constexpr std::int32_t kPanel = 32;
 
 // Orders up to this are worked on in buffers on the stack.
