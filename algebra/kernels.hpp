@@ -25,8 +25,19 @@
 #define NODREL_ALGEBRA_KERNELS_HPP
 
 #include <cstddef>
+#include <cstdint>
 
 namespace nodrel::detail {
+
+// The running determinant of an elimination: the pivots met so far
+// multiplied in order without the signs of the column exchanges, the number
+// of exchanges, and whether a step met a zero pivot (see
+// linalg/fast_elimination.hpp for why this gives the determinant exactly).
+struct PivotProduct {
+  double product = 1.0;
+  std::int32_t exchanges = 0;
+  bool zero = false;
+};
 
 struct Kernels {
   // c(i, j) = a(i, p) * b(p, j) + c(i, j) for p = 0..k-1 in increasing
@@ -44,6 +55,21 @@ struct Kernels {
                 double* c, std::size_t ldc);
   // x[i] = (-x[i]) / pivot for every i < m: the multipliers of a step.
   void (*multipliers)(std::size_t m, double* x, double pivot);
+  // One step of the forward elimination on the block v (rows x cols,
+  // element (i, j) at v[i + j * ld]) whose pivot row is row 0: the pivot is
+  // the first of the columns 0..search-1 with the largest magnitude in row
+  // 0; a pivot of magnitude at most the zero tolerance ends the step
+  // (det.zero); otherwise columns 0 and p are exchanged over the rows of the
+  // block and rows 1..rows-1 receive, over columns 1..cols-1,
+  // v(i, j) = (-v(i, 0) / v(0, 0)) * v(0, j) + v(i, j); the multiplier of
+  // row i is left in v(i, 0). Returns p, or -1 when the step met a zero
+  // pivot.
+  std::int32_t (*step)(double* v, std::size_t ld, std::int32_t rows, std::int32_t cols,
+                       std::int32_t search, PivotProduct& det);
+  // The steps 0..n-2 of the elimination of a block of n rows: step k on the
+  // block from (k, k), with n - k rows and columns and m - k columns
+  // searched.
+  void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
   // Name of the build in use, for the benchmarks' records.
   const char* name;
 };

@@ -19,6 +19,9 @@ namespace {
 // column with the matrix-vector kernel; larger ones go through the blocked
 // product, whose packing pays off only then.
 constexpr std::int64_t kBlockedProductFrom = 24 * 24 * 24;
+// Products up to this many multiplications are cheaper in plain loops than
+// any call.
+constexpr std::int64_t kScalarProductUpTo = 5 * 5 * 5;
 
 // The product into the freshly zeroed destination without the per-element
 // check: each element is the sum over h in increasing order, starting from
@@ -41,8 +44,23 @@ bool fast_product(DoubleArray& dest, const DoubleArray& src1, const DoubleArray&
   // The destination has bounds 0..r, 0..c: element (1, 1) follows row 0.
   const std::size_t ldc = rows + 1;
   double* out = dest.storage().data() + 1 + ldc;
+  const std::int64_t multiplications = static_cast<std::int64_t>(r) * c * k;
+  if (multiplications <= kScalarProductUpTo) {
+    // Tiny products: plain loops, no call into the kernels.
+    double finite = 0.0;
+    for (std::size_t j = 0; j < cols; ++j) {
+      for (std::size_t i = 0; i < rows; ++i) {
+        double sum = 0.0;
+        for (std::size_t h = 0; h < inner; ++h)
+          sum = a.data[i + h * a.ld] * b.data[h + j * b.ld] + sum;
+        out[i + j * ldc] = sum;
+        finite += sum * 0.0;
+      }
+    }
+    return finite == 0.0;
+  }
   const detail::Kernels& kern = detail::kernels();
-  if (static_cast<std::int64_t>(r) * c * k <= kBlockedProductFrom) {
+  if (multiplications <= kBlockedProductFrom) {
     // Column j of the product is src1 times column j of src2, which is
     // contiguous in storage.
     for (std::size_t j = 0; j < cols; ++j) {

@@ -7,16 +7,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "linalg/tolerance.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/double_array.hpp"
 
 namespace nodrel::detail {
-
-// The one absolute zero tolerance of the linear algebra: a pivot of
-// magnitude at most this counts as zero, and a finished determinant (order 3
-// and above) of magnitude below it is returned as 0. There is no relative
-// scaling, so a well-conditioned matrix of tiny elements counts as singular.
-inline constexpr double kZeroTolerance = 1e-12;
 
 struct Pivot {
   std::int32_t column;

@@ -42,37 +42,6 @@ inline void swap_columns(double* v, std::size_t ld, std::int32_t a, std::int32_t
   std::swap_ranges(ca + first_row, ca + rows, cb + first_row);
 }
 
-// The step on the block whose pivot row is row 0: `search` columns take part
-// in the pivot search, `cols` of them (the first ones) in the update. Rows
-// above the block are finished and never read again, so the exchange stops
-// at row 0 of the block; the determinant does not depend on them and the
-// diagonal reduction clears them.
-void step(double* v, std::size_t ld, std::int32_t rows, std::int32_t cols, std::int32_t search,
-          PivotProduct& det, const Kernels& kern) {
-  double best = 0.0;
-  const std::int32_t p = find_pivot(v, ld, search, best);
-  if (best <= kZeroTolerance) {
-    det.zero = true;
-    return;
-  }
-  if (p != 0) {
-    ++det.exchanges;
-    swap_columns(v, ld, 0, p, 0, rows);
-  }
-  const double pivot = v[0];
-  det.product *= pivot;
-  const auto below = static_cast<std::size_t>(rows - 1);
-  kern.multipliers(below, v + 1, pivot);
-  kern.rank1(below, static_cast<std::size_t>(cols - 1), v + 1, v + ld, ld, v + 1 + ld, ld);
-}
-
-void eliminate_unblocked(double* v, std::size_t ld, std::int32_t n, std::int32_t m,
-                         PivotProduct& det, const Kernels& kern) {
-  for (std::int32_t k = 0; k < n - 1; ++k) {
-    step(v + k + static_cast<std::size_t>(k) * ld, ld, n - k, n - k, m - k, det, kern);
-  }
-}
-
 // The elimination in panels of steps k0..k1-1 (the pivot rows of the panel)
 // over the rows below, k1..n-1, with the updates of those rows delayed:
 //
@@ -184,23 +153,25 @@ inline double det3(const double* v, std::size_t ld) {
   return std::fabs(d) < kZeroTolerance ? 0.0 : d;
 }
 
-// A buffer of doubles on the stack up to kStackOrder squared, on the heap
-// beyond.
-class Buffer {
+// A buffer on the stack up to kLocal elements, on the heap beyond.
+template <typename T, std::size_t kLocal>
+class SmallBuffer {
  public:
-  explicit Buffer(std::size_t size) {
-    if (size > sizeof(local_) / sizeof(local_[0])) {
+  explicit SmallBuffer(std::size_t size) {
+    if (size > kLocal) {
       heap_.resize(size);
       data_ = heap_.data();
     }
   }
-  double* data() { return data_; }
+  T* data() { return data_; }
 
  private:
-  double local_[kStackOrder * kStackOrder];
-  std::vector<double> heap_;
-  double* data_ = local_;
+  T local_[kLocal];
+  std::vector<T> heap_;
+  T* data_ = local_;
 };
+using Buffer = SmallBuffer<double, kStackOrder * kStackOrder>;
+using Ids = SmallBuffer<std::int32_t, 8 * kStackOrder>;
 
 }  // namespace
 
@@ -228,13 +199,13 @@ void eliminate(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotP
   if (n >= kBlockedFrom) {
     eliminate_blocked(v, ld, n, m, det, kern);
   } else {
-    eliminate_unblocked(v, ld, n, m, det, kern);
+    kern.steps(v, ld, n, m, det);
   }
 }
 
 void eliminate_step(double* v, std::size_t ld, std::int32_t rows, std::int32_t cols,
                     PivotProduct& det) {
-  step(v, ld, rows, cols, cols, det, kernels());
+  kernels().step(v, ld, rows, cols, cols, det);
 }
 
 bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det) {
@@ -251,133 +222,495 @@ bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det
   // The last diagonal element is multiplied in without a pivot test.
   pivots.product *= v[(order - 1) + (order - 1) * ld];
   if (!std::isfinite(pivots.product) || !block_finite(v, ld, order, order)) return false;
-  det = pivots.determinant();
+  det = determinant_of(pivots);
   return true;
 }
 
-// The inverse. D is the determinant of a (its elimination is mDet's own).
-// The minors of order n - 1 that drop the same column j share work: the
-// minor without row i and column j goes through the steps of the matrix
-// without column j, with the pivot rows 0..i-1, exactly as far as those
-// steps go (steps 0..i-1), since every one of them reads only the pivot
-// rows and the row it updates. So one running elimination of a without
-// column j (all n rows) serves every minor of that column: before step i it
-// is forked, its row i left out, and the fork finishes the minor's own
-// remaining steps. The fork sees the same values, the same columns in the
-// same positions (so the same pivot choices, ties and zero pivots
-// included) and the same running product as the minor computed on its own.
-InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32_t n, double* out) {
-  const auto order = static_cast<std::size_t>(n);
-  const auto minor_order = order - 1;
-  const auto cofactor = [&](std::int32_t i, std::int32_t j, double minor, double d) {
-    const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
-    const double value = (sign * minor) / d;
-    out[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * order] = value;
-    return std::isfinite(value);
-  };
+// ---- determinants that share their first steps ----
+//
+// The inverse needs the n^2 minors of order n - 1, Cramer's rule the n + 1
+// determinants of a with one column replaced by b. Each is an elimination
+// of its own, but many go through identical first steps, and those are done
+// once.
+//
+// Why a shared step is exact. Step t of a member's elimination reads only
+// its pivot row (after the steps before t) and, for each other row, that row
+// itself; the result of every operation depends on nothing else. So two
+// members with the same rows up to the pivot row of step t, and the same
+// pivot column at every step before t, hold the same values in every
+// column they both have, whatever other rows or columns either has.
+//
+// When is the pivot column the same? The pivot is the first column, in the
+// member's own arrangement of its columns, of largest magnitude in the pivot
+// row. A member that lacks a column (or has another one in its place) has
+// its columns arranged differently from a shared elimination. But when the
+// largest magnitude of the shared row is reached by one column only, and
+// that column is one of the member's, then it is the member's pivot
+// whatever the arrangement. A shared step is therefore taken only on a
+// unique largest magnitude above the zero tolerance; on a tie, or a zero
+// pivot (whose step consumes the column that happens to stand first, an
+// arrangement matter), every member still sharing goes on alone.
+//
+// The member's own arrangement is still needed: for the sign of its
+// determinant (one flip per exchange), and to continue alone with its
+// columns in its own order, so that ties and zero pivots meet the column
+// order of the checked loops. Both follow from the pivot columns chosen so
+// far: replaying them on the member's starting arrangement (each pivot
+// exchanged into its step's position) gives the arrangement and the number
+// of exchanges. The product of the pivots needs no replay: the pivots are
+// the same values, multiplied in the same order, and the signs are applied
+// at the end (rounding to nearest is symmetric).
+//
+// The inverse organises the sharing as the elimination of the whole matrix
+// a (which is also mDet's elimination, giving D): at its step k the minors
+// without row k leave it (they pivot on row k + 1 next) and go on as one
+// elimination that shares its steps among the columns still to drop; the
+// minors without the pivot column leave it too and go on as one
+// elimination over their common column set, sharing steps among the rows
+// still to drop, which is exact without any condition (same columns, same
+// arrangement); the other minors stay. Cramer's rule is the elimination of
+// [a | b], whose members each drop one column (b stands in the place of the
+// column it replaces).
 
-  Buffer work(order * order);
-  for (std::size_t j = 0; j < order; ++j)
-    std::copy(a + j * lda, a + j * lda + order, work.data() + j * order);
-  double d = 0.0;
-  if (!determinant_in_place(work.data(), order, n, d)) return InverseOutcome::kFault;
-  if (!(d < 0.0 || d > 0.0)) return InverseOutcome::kSingular;
+namespace {
 
-  if (n <= 4) {
-    // Order 1: the empty minor counts 1. Up to order 4 the minors go by the
-    // formulas, each built as the checked loops build it.
-    if (n == 1) return cofactor(0, 0, 1.0, d) ? InverseOutcome::kDone : InverseOutcome::kFault;
-    double minor[9];
-    for (std::int32_t i = 0; i < n; ++i) {
-      for (std::int32_t j = 0; j < n; ++j) {
-        std::size_t r = 0;
-        for (std::int32_t k = 0; k < n; ++k) {
-          if (k == i) continue;
-          std::size_t c = 0;
-          for (std::int32_t l = 0; l < n; ++l) {
-            if (l == j) continue;
-            minor[r + c * minor_order] =
-                a[static_cast<std::size_t>(k) + static_cast<std::size_t>(l) * lda];
-            ++c;
-          }
-          ++r;
-        }
-        double m = 0.0;
-        if (!determinant_in_place(minor, minor_order, n - 1, m) || !cofactor(i, j, m, d)) {
-          return InverseOutcome::kFault;
-        }
+// The members of a shared elimination: who they are and where a finished
+// determinant goes.
+class Members {
+ public:
+  virtual ~Members() = default;
+  // The starting arrangement of the member that drops column `col`: the
+  // column ids of its matrix in their order, `size` of them.
+  virtual void arrangement(std::int32_t col, std::int32_t* ids, std::int32_t size) const = 0;
+  // The determinant of the member without row `row` (-1: none) and column
+  // `col`.
+  virtual void finish(std::int32_t row, std::int32_t col, double det) = 0;
+};
+
+// A block of an elimination in progress: row 0 is the next pivot row.
+struct Stage {
+  double* v;
+  std::size_t ld;
+  std::int32_t rows;
+  std::int32_t cols;
+  std::int32_t* row_id;  // rows' ids, rows of them
+  std::int32_t* col_id;  // columns' ids in their physical order, cols of them
+  PivotProduct det;
+};
+
+class SharedElimination {
+ public:
+  SharedElimination(Members& members, std::int32_t order, std::int32_t width)
+      : members_(members),
+        order_(order),
+        width_(width),
+        kern_(kernels()),
+        chain_(static_cast<std::size_t>(order + 1) * static_cast<std::size_t>(width)),
+        fork_(static_cast<std::size_t>(order) * static_cast<std::size_t>(order)),
+        history_(static_cast<std::size_t>(width)),
+        ids_(5 * static_cast<std::size_t>(width)) {}
+
+  bool finite() const { return finite_; }
+
+  // Pivot search along row 0 of the stage: the position of the first
+  // largest magnitude, and whether that magnitude is reached once only and
+  // is above the zero tolerance.
+  static bool unique_pivot(const Stage& s, std::int32_t& p) {
+    double best = std::fabs(s.v[0]);
+    p = 0;
+    bool unique = true;
+    for (std::int32_t c = 1; c < s.cols; ++c) {
+      const double m = std::fabs(s.v[static_cast<std::size_t>(c) * s.ld]);
+      if (m > best) {
+        best = m;
+        p = c;
+        unique = true;
+      } else if (m == best) {
+        unique = false;
       }
     }
-    return InverseOutcome::kDone;
+    return unique && best > kZeroTolerance;
   }
 
-  // chain: a without column j, n rows by n - 1 columns; fork: one minor.
-  Buffer chain(order * minor_order);
-  Buffer fork(minor_order * minor_order);
-  for (std::int32_t j = 0; j < n; ++j) {
-    for (std::int32_t l = 0, c = 0; l < n; ++l) {
-      if (l == j) continue;
-      std::copy(a + static_cast<std::size_t>(l) * lda,
-                a + static_cast<std::size_t>(l) * lda + order,
-                chain.data() + static_cast<std::size_t>(c) * order);
-      ++c;
+  // Replays the `depth` shared pivots on the starting arrangement of the
+  // member dropping column `col`: its remaining columns in order go to
+  // `rest` (size - depth of them), and the number of exchanges is returned.
+  std::int32_t replay(std::int32_t col, std::int32_t size, std::int32_t depth, std::int32_t* rest) {
+    std::int32_t* ids = ids_.data();
+    std::int32_t* pos = ids + width_;
+    members_.arrangement(col, ids, size);
+    for (std::int32_t q = 0; q < size; ++q) pos[ids[q]] = q;
+    std::int32_t exchanges = 0;
+    for (std::int32_t t = 0; t < depth; ++t) {
+      const std::int32_t c = history_.data()[t];
+      const std::int32_t q = pos[c];
+      if (q != t) {
+        ++exchanges;
+        const std::int32_t moved = ids[t];
+        ids[t] = c;
+        ids[q] = moved;
+        pos[c] = t;
+        pos[moved] = q;
+      }
     }
-    PivotProduct shared;
-    for (std::int32_t s = 0; s <= n - 2; ++s) {
-      // After s steps: the block of rows s..n-1 and columns s..n-2.
-      double* block = chain.data() + s + static_cast<std::size_t>(s) * order;
-      const std::int32_t cols = n - 1 - s;
-      if (cols == 1) {
-        // The last two minors: one row each, multiplied in without a test.
-        PivotProduct keep_last = shared;
-        keep_last.product *= block[1];
-        PivotProduct keep_first = shared;
-        keep_first.product *= block[0];
-        if (!std::isfinite(keep_last.product) || !std::isfinite(keep_first.product) ||
-            !cofactor(s, j, keep_last.determinant(), d) ||
-            !cofactor(s + 1, j, keep_first.determinant(), d)) {
-          return InverseOutcome::kFault;
+    for (std::int32_t q = depth; q < size; ++q) rest[q - depth] = ids[q];
+    return exchanges;
+  }
+
+  // Copies the stage into `dest` (leading dimension ld), without row
+  // `skip_row` (-1: none), with the columns whose ids are listed in `cols`,
+  // in that order.
+  void gather(const Stage& s, std::int32_t skip_row, const std::int32_t* cols, std::int32_t count,
+              double* dest, std::size_t ld) {
+    std::int32_t* where = ids_.data() + 2 * width_;
+    for (std::int32_t q = 0; q < s.cols; ++q) where[s.col_id[q]] = q;
+    for (std::int32_t c = 0; c < count; ++c) {
+      const double* src = s.v + static_cast<std::size_t>(where[cols[c]]) * s.ld;
+      double* out = dest + static_cast<std::size_t>(c) * ld;
+      std::int32_t r = 0;
+      for (std::int32_t i = 0; i < s.rows; ++i) {
+        if (i != skip_row) out[r++] = src[i];
+      }
+    }
+  }
+
+  // One member alone from here: the stage without row `skip_row` and with
+  // the columns `cols` (its remaining columns in its own order), its
+  // elimination finished with its own arrangement.
+  void alone(const Stage& s, std::int32_t skip_row, const std::int32_t* cols, std::int32_t count,
+             std::int32_t exchanges, std::int32_t row, std::int32_t col) {
+    const auto size = static_cast<std::size_t>(count);
+    gather(s, skip_row, cols, count, fork_.data(), size);
+    PivotProduct det{s.det.product, exchanges, s.det.zero};
+    eliminate(fork_.data(), size, count, count, det);
+    det.product *= fork_.data()[(size - 1) + (size - 1) * size];
+    // Without a zero pivot a fault shows in the product: a non-finite
+    // element is either taken as a pivot (an infinity always wins the
+    // search, a NaN in the pivot's place is never beaten), or spreads down
+    // its column through every later row to the last diagonal element, or,
+    // as a multiplier, over the rest of its row. A zero pivot can stop it,
+    // and then the block itself is searched.
+    finite_ = finite_ && std::isfinite(det.product) &&
+              (!det.zero || block_finite(fork_.data(), size, size, size));
+    members_.finish(row, col, determinant_of(det));
+  }
+
+  // Rows to drop, columns fixed (one more row than columns, exact
+  // arrangement): the member without row r forks before the step whose
+  // pivot row is r. Rows with ids below first_member are no members.
+  void drop_rows(Stage s, std::int32_t col, std::int32_t first_member) {
+    double* const start = s.v;
+    const std::int32_t rows0 = s.rows;
+    for (;;) {
+      if (s.cols == 1) {
+        for (std::int32_t keep = 0; keep < 2; ++keep) {
+          const std::int32_t dropped = s.row_id[1 - keep];
+          if (dropped < first_member) continue;
+          PivotProduct det = s.det;
+          det.product *= s.v[keep];
+          finite_ = finite_ && std::isfinite(det.product);
+          members_.finish(dropped, col, determinant_of(det));
         }
         break;
       }
-      // The minor without row s: rows s+1..n-1 of the block.
-      const auto size = static_cast<std::size_t>(cols);
-      for (std::size_t c = 0; c < size; ++c) {
-        std::copy(block + 1 + c * order, block + 1 + c * order + size, fork.data() + c * size);
+      if (s.row_id[0] >= first_member) {
+        alone(s, 0, s.col_id, s.cols, s.det.exchanges, s.row_id[0], col);
       }
-      PivotProduct own = shared;
-      eliminate(fork.data(), size, cols, cols, own);
-      own.product *= fork.data()[(size - 1) + (size - 1) * size];
-      if (!std::isfinite(own.product) || !block_finite(fork.data(), size, size, size) ||
-          !cofactor(s, j, own.determinant(), d)) {
-        return InverseOutcome::kFault;
-      }
-      eliminate_step(block, order, n - s, cols, shared);
+      const std::int32_t p = kern_.step(s.v, s.ld, s.rows, s.cols, s.cols, s.det);
+      if (p > 0) std::swap(s.col_id[0], s.col_id[p]);
+      advance(s);
     }
-    if (!std::isfinite(shared.product) || !block_finite(chain.data(), order, order, minor_order)) {
-      return InverseOutcome::kFault;
+    finite_ = finite_ && block_finite(start, s.ld, static_cast<std::size_t>(rows0),
+                                      static_cast<std::size_t>(rows0 - 1));
+  }
+
+  // Columns to drop (one more column than rows, shared arrangement): each
+  // member drops one of the stage's columns; the member whose column is
+  // the pivot forks before the step. `depth` shared steps precede the stage.
+  void drop_columns(Stage s, std::int32_t row, std::int32_t depth, std::int32_t size) {
+    double* const start = s.v;
+    const std::int32_t rows0 = s.rows;
+    std::int32_t* rest = ids_.data() + 3 * width_;
+    for (;;) {
+      std::int32_t p = 0;
+      if (s.rows == 1 || !unique_pivot(s, p)) {
+        // The end, a tie or a zero pivot: every member goes on alone.
+        for (std::int32_t q = 0; q < s.cols; ++q) {
+          const std::int32_t col = s.col_id[q];
+          const std::int32_t exchanges = replay(col, size, depth, rest);
+          alone(s, -1, rest, size - depth, exchanges, row, col);
+        }
+        break;
+      }
+      const std::int32_t col = s.col_id[p];
+      const std::int32_t exchanges = replay(col, size, depth, rest);
+      alone(s, -1, rest, size - depth, exchanges, row, col);
+      kern_.step(s.v, s.ld, s.rows, s.cols, s.cols, s.det);
+      std::swap(s.col_id[0], s.col_id[p]);
+      history_.data()[depth++] = col;
+      advance(s);
+    }
+    finite_ = finite_ && block_finite(start, s.ld, static_cast<std::size_t>(rows0),
+                                      static_cast<std::size_t>(rows0 + 1));
+  }
+
+  // Copies a stage into the chain buffer (without row skip_row, with the
+  // columns `cols` in that order) and gives the copy its ids.
+  Stage to_chain(const Stage& s, std::int32_t skip_row, const std::int32_t* cols,
+                 std::int32_t count, PivotProduct det) {
+    const std::int32_t rows = s.rows - (skip_row >= 0 ? 1 : 0);
+    const auto ld = static_cast<std::size_t>(rows);
+    gather(s, skip_row, cols, count, chain_.data(), ld);
+    std::int32_t* row_id = ids_.data() + 4 * width_;
+    std::int32_t* col_id = chain_ids_;
+    for (std::int32_t i = 0, r = 0; i < s.rows; ++i) {
+      if (i != skip_row) row_id[r++] = s.row_id[i];
+    }
+    for (std::int32_t c = 0; c < count; ++c) col_id[c] = cols[c];
+    return Stage{chain_.data(), ld, rows, count, row_id, col_id, det};
+  }
+
+  void set_chain_ids(std::int32_t* ids) { chain_ids_ = ids; }
+  std::int32_t* history() { return history_.data(); }
+  std::int32_t* scratch_ids() { return ids_.data() + 3 * width_; }
+
+  static void advance(Stage& s) {
+    s.v += 1 + s.ld;
+    --s.rows;
+    --s.cols;
+    ++s.row_id;
+    ++s.col_id;
+  }
+
+ private:
+  Members& members_;
+  std::int32_t order_;
+  std::int32_t width_;
+  const Kernels& kern_;
+  Buffer chain_;
+  Buffer fork_;
+  Ids history_;
+  Ids ids_;
+  std::int32_t* chain_ids_ = nullptr;
+  bool finite_ = true;
+};
+
+// The minors of the inverse: member (i, j) is a without row i and column j;
+// its columns start in increasing order.
+class Minors final : public Members {
+ public:
+  Minors(std::int32_t n, double* out) : n_(n), out_(out) {}
+  void arrangement(std::int32_t col, std::int32_t* ids, std::int32_t size) const override {
+    for (std::int32_t l = 0, q = 0; l < n_ && q < size; ++l) {
+      if (l != col) ids[q++] = l;
     }
   }
-  return InverseOutcome::kDone;
+  void finish(std::int32_t row, std::int32_t col, double det) override {
+    out_[static_cast<std::size_t>(col) +
+         static_cast<std::size_t>(row) * static_cast<std::size_t>(n_)] = det;
+  }
+
+ private:
+  std::int32_t n_;
+  double* out_;
+};
+
+// The determinants of Cramer's rule: member k < n is a with column k
+// replaced by b (id n, standing in the place of k); member n is a itself.
+class Replacements final : public Members {
+ public:
+  Replacements(std::int32_t n, double* dets) : n_(n), dets_(dets) {}
+  void arrangement(std::int32_t col, std::int32_t* ids, std::int32_t size) const override {
+    for (std::int32_t l = 0; l < size; ++l) ids[l] = l == col ? n_ : l;
+  }
+  void finish(std::int32_t, std::int32_t col, double det) override { dets_[col] = det; }
+
+ private:
+  std::int32_t n_;
+  double* dets_;
+};
+
+}  // namespace
+
+InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32_t n, double* out) {
+  const auto order = static_cast<std::size_t>(n);
+  const auto at = [a, lda](std::int32_t i, std::int32_t j) {
+    return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * lda];
+  };
+  // out holds the minors until D is known, then the cofactors over D.
+  const auto divide = [&](double d) {
+    for (std::int32_t i = 0; i < n; ++i) {
+      for (std::int32_t j = 0; j < n; ++j) {
+        double& slot = out[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * order];
+        const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
+        slot = (sign * slot) / d;
+        if (!std::isfinite(slot)) return false;
+      }
+    }
+    return true;
+  };
+
+  if (n <= 4) {
+    Buffer work(order * order);
+    for (std::size_t j = 0; j < order; ++j) {
+      for (std::size_t i = 0; i < order; ++i) work.data()[i + j * order] = a[i + j * lda];
+    }
+    double d = 0.0;
+    if (!determinant_in_place(work.data(), order, n, d)) return InverseOutcome::kFault;
+    if (!(d < 0.0 || d > 0.0)) return InverseOutcome::kSingular;
+    // Order 1: the empty minor counts 1. Up to order 4 the minors go by the
+    // formulas, read in place through the lists of their rows and columns.
+    // The elements are finite (D's computation checked them), so a minor
+    // that comes out finite went through no fault.
+    for (std::int32_t i = 0; i < n; ++i) {
+      std::int32_t rows[3] = {0, 0, 0};
+      for (std::int32_t k = 0, r = 0; k < n; ++k) {
+        if (k != i) rows[r++] = k;
+      }
+      for (std::int32_t j = 0; j < n; ++j) {
+        std::int32_t cols[3] = {0, 0, 0};
+        for (std::int32_t l = 0, c = 0; l < n; ++l) {
+          if (l != j) cols[c++] = l;
+        }
+        double m = 1.0;
+        if (n == 2) {
+          m = at(rows[0], cols[0]);
+        } else if (n == 3) {
+          m = det2(at(rows[0], cols[0]), at(rows[0], cols[1]), at(rows[1], cols[0]),
+                   at(rows[1], cols[1]));
+        } else if (n == 4) {
+          const auto e = [&](int r, int c) { return at(rows[r - 1], cols[c - 1]); };
+          const double t1 = e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2);
+          const double t2 = e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1);
+          const double t3 = e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1);
+          const double first = e(1, 1) * t1;
+          const double second = e(1, 2) * t2;
+          const double third = e(1, 3) * t3;
+          const double sum = (first - second) + third;
+          m = std::fabs(sum) < kZeroTolerance ? 0.0 : sum;
+        }
+        if (!std::isfinite(m)) return InverseOutcome::kFault;
+        out[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * order] = m;
+      }
+    }
+    return divide(d) ? InverseOutcome::kDone : InverseOutcome::kFault;
+  }
+
+  // The elimination of a itself, step by step, forking the minors.
+  Buffer whole(order * order);
+  Ids ids(3 * order + 2);
+  std::int32_t* row_id = ids.data();
+  std::int32_t* col_id = row_id + order;
+  std::int32_t* chain_col_id = col_id + order;
+  for (std::int32_t l = 0; l < n; ++l) {
+    row_id[l] = l;
+    col_id[l] = l;
+    for (std::size_t i = 0; i < order; ++i) {
+      whole.data()[i + static_cast<std::size_t>(l) * order] = at(static_cast<std::int32_t>(i), l);
+    }
+  }
+  if (!block_finite(whole.data(), order, order, order)) return InverseOutcome::kFault;
+  Minors minors(n, out);
+  SharedElimination shared(minors, n - 1, n);
+  shared.set_chain_ids(chain_col_id);
+  const Kernels& kern = kernels();
+  Stage s{whole.data(), order, n, n, row_id, col_id, PivotProduct{}};
+  bool forking = true;
+  for (std::int32_t k = 0; k < n - 1; ++k) {
+    if (forking) {
+      std::int32_t p = 0;
+      const bool unique = SharedElimination::unique_pivot(s, p);
+      std::int32_t* rest = shared.scratch_ids();
+      if (s.rows == 2 || !unique) {
+        // The last step, a tie or a zero pivot. A zero pivot makes D zero
+        // (no minor is needed); otherwise every minor still here goes on by
+        // its column, with the rows that remain to drop.
+        double best = 0.0;
+        find_pivot(s.v, s.ld, s.cols, best);
+        if (best > kZeroTolerance) {
+          for (std::int32_t q = 0; q < s.cols; ++q) {
+            const std::int32_t col = s.col_id[q];
+            const std::int32_t exchanges = shared.replay(col, n - 1, k, rest);
+            PivotProduct det{s.det.product, exchanges, s.det.zero};
+            shared.drop_rows(shared.to_chain(s, -1, rest, n - 1 - k, det), col, s.row_id[0]);
+          }
+        }
+        forking = false;
+      } else {
+        // The minors without row k: all columns, shared steps.
+        {
+          Stage chain = shared.to_chain(s, 0, s.col_id, s.cols, s.det);
+          shared.drop_columns(chain, s.row_id[0], k, n - 1);
+        }
+        // The minors without the pivot column, below row k.
+        const std::int32_t col = s.col_id[p];
+        const std::int32_t exchanges = shared.replay(col, n - 1, k, rest);
+        PivotProduct det{s.det.product, exchanges, s.det.zero};
+        shared.drop_rows(shared.to_chain(s, -1, rest, n - 1 - k, det), col, s.row_id[0] + 1);
+        shared.history()[k] = col;
+      }
+    }
+    const std::int32_t p = kern.step(s.v, s.ld, s.rows, s.cols, s.cols, s.det);
+    if (p > 0) std::swap(s.col_id[0], s.col_id[p]);
+    SharedElimination::advance(s);
+  }
+  // D: the last diagonal element multiplied in, as mDet does.
+  s.det.product *= s.v[0];
+  if (!std::isfinite(s.det.product) || !block_finite(whole.data(), order, order, order) ||
+      !shared.finite()) {
+    return InverseOutcome::kFault;
+  }
+  const double d = determinant_of(s.det);
+  if (!(d < 0.0 || d > 0.0)) return InverseOutcome::kSingular;
+  return divide(d) ? InverseOutcome::kDone : InverseOutcome::kFault;
 }
 
 bool cramer(const double* a, std::size_t lda, const double* b, std::int32_t n, double* x) {
   const auto order = static_cast<std::size_t>(n);
-  Buffer work(order * order);
-  const auto load = [&](std::int32_t replaced) {
-    for (std::size_t j = 0; j < order; ++j) {
-      const double* col = static_cast<std::int32_t>(j) == replaced ? b : a + j * lda;
-      std::copy(col, col + order, work.data() + j * order);
+  if (n <= 3) {
+    // The formulas: each determinant from a matrix built as mSist builds it.
+    double work[9];
+    const auto load = [&](std::int32_t replaced) {
+      for (std::size_t j = 0; j < order; ++j) {
+        const double* col = static_cast<std::int32_t>(j) == replaced ? b : a + j * lda;
+        for (std::size_t i = 0; i < order; ++i) work[i + j * order] = col[i];
+      }
+    };
+    load(-1);
+    double d = 0.0;
+    if (!determinant_in_place(work, order, n, d) || !(d < 0.0 || d > 0.0)) return false;
+    for (std::int32_t k = 0; k < n; ++k) {
+      load(k);
+      double dk = 0.0;
+      if (!determinant_in_place(work, order, n, dk)) return false;
+      x[k] = dk / d;
+      if (!std::isfinite(x[k])) return false;
     }
-  };
-  load(-1);
-  double d = 0.0;
-  if (!determinant_in_place(work.data(), order, n, d) || !(d < 0.0 || d > 0.0)) return false;
+    return true;
+  }
+  // The elimination of [a | b], each member dropping one column.
+  const std::size_t width = order + 1;
+  Buffer whole(order * width);
+  Ids ids(order + width);
+  std::int32_t* row_id = ids.data();
+  std::int32_t* col_id = row_id + order;
+  for (std::size_t j = 0; j < width; ++j) {
+    const double* col = j < order ? a + j * lda : b;
+    for (std::size_t i = 0; i < order; ++i) whole.data()[i + j * order] = col[i];
+    col_id[j] = static_cast<std::int32_t>(j);
+  }
+  for (std::int32_t i = 0; i < n; ++i) row_id[i] = i;
+  if (!block_finite(whole.data(), order, order, width)) return false;
+  SmallBuffer<double, kStackOrder + 1> dets(width);
+  Replacements members(n, dets.data());
+  SharedElimination shared(members, n, n + 1);
+  shared.drop_columns(Stage{whole.data(), order, n, n + 1, row_id, col_id, PivotProduct{}}, -1, 0,
+                      n);
+  if (!shared.finite()) return false;
+  const double d = dets.data()[n];
+  if (!(d < 0.0 || d > 0.0)) return false;
   for (std::int32_t k = 0; k < n; ++k) {
-    load(k);
-    double dk = 0.0;
-    if (!determinant_in_place(work.data(), order, n, dk)) return false;
-    x[k] = dk / d;
+    x[k] = dets.data()[k] / d;
     if (!std::isfinite(x[k])) return false;
   }
   return true;

@@ -31,23 +31,17 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "linalg/elimination.hpp"
+#include "algebra/kernels.hpp"
+#include "linalg/tolerance.hpp"
 
 namespace nodrel::detail {
 
-// The running determinant of an elimination.
-struct PivotProduct {
-  double product = 1.0;        // the pivots met so far multiplied in order, no signs
-  std::int32_t exchanges = 0;  // column exchanges made
-  bool zero = false;           // a step met a zero pivot
-
-  // The determinant of order 3 and above as the checked loops return it.
-  double determinant() const {
-    if (zero) return 0.0;
-    const double d = exchanges % 2 != 0 ? -product : product;
-    return std::fabs(d) < kZeroTolerance ? 0.0 : d;
-  }
-};
+// The determinant of order 3 and above as the checked loops return it.
+inline double determinant_of(const PivotProduct& det) {
+  if (det.zero) return 0.0;
+  const double d = det.exchanges % 2 != 0 ? -det.product : det.product;
+  return std::fabs(d) < kZeroTolerance ? 0.0 : d;
+}
 
 // Steps 0..n-2 of the elimination of the block v (n rows, m >= n columns,
 // element (i, j) at v[i + j * ld]): pivots searched over all m columns,

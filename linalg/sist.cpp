@@ -35,10 +35,17 @@ void Matr::mSist(DoubleArray& vetX, DoubleArray& mtrA, DoubleArray& vetB) {
       mtrA.ubound(2) == n && detail::view_matrix(mtrA, n, n, a) &&
       detail::view_vector(vetX, n) != nullptr) {
     const auto order = static_cast<std::size_t>(n);
-    std::vector<double> x(order);
-    if (detail::cramer(a.data, a.ld, b, n, x.data())) {
+    constexpr std::size_t kLocal = 16;
+    double local[kLocal];
+    std::vector<double> heap;
+    double* x = local;
+    if (order > kLocal) {
+      heap.resize(order);
+      x = heap.data();
+    }
+    if (detail::cramer(a.data, a.ld, b, n, x)) {
       double* out = vetX.storage().data() + (1 - vetX.bounds()[0].lower);
-      std::copy(x.begin(), x.end(), out);
+      std::copy(x, x + order, out);
       return;
     }
   }

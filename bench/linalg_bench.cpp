@@ -1,0 +1,279 @@
+// The heavy methods at small and large orders, each measured three ways in
+// the same run:
+//   <method>/nodrel/<n>   the component's method;
+//   <method>/literal/<n>  the reference transcription of the tests, a
+//                         literal reading of the algorithm with a hardware
+//                         flag check after every operation;
+//   <method>/eigen/<n>    Eigen 3 doing the nearest job: the product,
+//                         PartialPivLU's determinant, inverse(),
+//                         lu().solve(), the matrix-vector product.
+// Plus mPrint of a 1000 x 1000 Matrix to "DEBUG" against a loop that
+// formats the same cells with snprintf("%.4E").
+//
+// scripts/bench_table.py turns the JSON output into the table of ratios of
+// docs/benchmarks.md.
+#include <benchmark/benchmark.h>
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "nodrel/matr.hpp"
+#include "reference/reference.hpp"
+
+namespace {
+
+using nodrel::DoubleArray;
+using EigenMap = Eigen::Map<const Eigen::MatrixXd, 0, Eigen::OuterStride<>>;
+
+// A random matrix of order n with bounds 0..n, scaled so that its
+// determinant stays of moderate size: uniform elements in -1..1 give
+// determinants around sqrt(n! / 3^n), which overflows near order 1000.
+DoubleArray random_matrix(std::int32_t rows, std::int32_t cols, std::uint64_t seed) {
+  std::mt19937_64 engine(seed);
+  std::uniform_real_distribution<double> real(-1.0, 1.0);
+  const double n = static_cast<double>(rows);
+  const double scale = std::exp(-(0.5 * std::lgamma(n + 1.0) - 0.5 * n * std::log(3.0)) / n);
+  DoubleArray a = DoubleArray::zeros(rows, cols);
+  for (std::int32_t j = 1; j <= cols; ++j) {
+    for (std::int32_t i = 1; i <= rows; ++i) a(i, j) = real(engine) * scale;
+  }
+  return a;
+}
+
+DoubleArray random_vector(std::int32_t n, std::uint64_t seed) {
+  std::mt19937_64 engine(seed);
+  std::uniform_real_distribution<double> real(-1.0, 1.0);
+  DoubleArray v = DoubleArray::zeros(n);
+  for (std::int32_t i = 1; i <= n; ++i) v(i) = real(engine);
+  return v;
+}
+
+// Elements 1..r, 1..c of a matrix with bounds 0..r, 0..c, as Eigen sees them.
+EigenMap eigen_view(const DoubleArray& a) {
+  const auto ld = static_cast<Eigen::Index>(a.bounds()[0].count);
+  return EigenMap(a.storage().data() + 1 + ld, a.ubound(1), a.ubound(2), Eigen::OuterStride<>(ld));
+}
+Eigen::Map<const Eigen::VectorXd> eigen_view_vector(const DoubleArray& v) {
+  return Eigen::Map<const Eigen::VectorXd>(v.storage().data() + 1, v.ubound(1));
+}
+
+void add(const std::string& name, std::int32_t n, std::function<void(benchmark::State&)> body) {
+  benchmark::RegisterBenchmark((name + "/" + std::to_string(n)).c_str(),
+                               [body](benchmark::State& state) { body(state); })
+      ->Unit(benchmark::kMicrosecond);
+}
+
+void register_products() {
+  for (const std::int32_t n : {3, 4, 8, 64, 512}) {
+    const DoubleArray a = random_matrix(n, n, 1);
+    const DoubleArray b = random_matrix(n, n, 2);
+    add("mMult/nodrel", n, [a, b](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray c;
+      for (auto _ : state) {
+        m.mMult(c, a, b);
+        benchmark::DoNotOptimize(c.storage().data());
+      }
+    });
+    add("mMult/literal", n, [a, b](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      DoubleArray c;
+      for (auto _ : state) {
+        m.mMult(c, a, b);
+        benchmark::DoNotOptimize(c.storage().data());
+      }
+    });
+    add("mMult/eigen", n, [a, b](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a), eb = eigen_view(b);
+      for (auto _ : state) {
+        Eigen::MatrixXd c = ea * eb;
+        benchmark::DoNotOptimize(c.data());
+      }
+    });
+  }
+  for (const std::int32_t n : {8, 1000}) {
+    const DoubleArray a = random_matrix(n, n, 3);
+    const DoubleArray x = random_vector(n, 4);
+    add("mMultVett/nodrel", n, [a, x](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray y;
+      for (auto _ : state) {
+        m.mMultVett(y, a, x);
+        benchmark::DoNotOptimize(y.storage().data());
+      }
+    });
+    add("mMultVett/literal", n, [a, x](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      DoubleArray y;
+      for (auto _ : state) {
+        m.mMultVett(y, a, x);
+        benchmark::DoNotOptimize(y.storage().data());
+      }
+    });
+    add("mMultVett/eigen", n, [a, x](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a);
+      const Eigen::VectorXd ex = eigen_view_vector(x);
+      for (auto _ : state) {
+        Eigen::VectorXd y = ea * ex;
+        benchmark::DoNotOptimize(y.data());
+      }
+    });
+  }
+}
+
+void register_determinants() {
+  for (const std::int32_t n : {3, 4, 8, 100, 1000}) {
+    const DoubleArray a = random_matrix(n, n, 5);
+    add("mDet/nodrel", n, [a](benchmark::State& state) {
+      nodrel::Matr m;
+      for (auto _ : state) benchmark::DoNotOptimize(m.mDet(a));
+    });
+    add("mDet/literal", n, [a](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      for (auto _ : state) benchmark::DoNotOptimize(m.mDet(a));
+    });
+    add("mDet/eigen", n, [a](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a);
+      for (auto _ : state) {
+        Eigen::PartialPivLU<Eigen::MatrixXd> lu(ea);
+        benchmark::DoNotOptimize(lu.determinant());
+      }
+    });
+  }
+  for (const std::int32_t n : {8, 200}) {
+    const DoubleArray a = random_matrix(n, n, 6);
+    // mDiag works in place: each iteration reduces a fresh copy, made by
+    // copy assignment into storage of the same size (no allocation).
+    add("mDiag/nodrel", n, [a](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray work = a;
+      for (auto _ : state) {
+        work = a;
+        m.mDiag(work);
+        benchmark::DoNotOptimize(work.storage().data());
+      }
+    });
+    add("mDiag/literal", n, [a](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      DoubleArray work = a;
+      for (auto _ : state) {
+        work = a;
+        m.mDiag(work);
+        benchmark::DoNotOptimize(work.storage().data());
+      }
+    });
+    add("mDiag/eigen", n, [a](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a);
+      for (auto _ : state) {
+        Eigen::PartialPivLU<Eigen::MatrixXd> lu(ea);
+        benchmark::DoNotOptimize(lu.matrixLU().data());
+      }
+    });
+  }
+}
+
+void register_inverses() {
+  for (const std::int32_t n : {3, 4, 8, 16, 48}) {
+    const DoubleArray a = random_matrix(n, n, 7);
+    add("mInv/nodrel", n, [a](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray work = a;
+      for (auto _ : state) {
+        work = a;
+        m.mInv(work);
+        benchmark::DoNotOptimize(work.storage().data());
+      }
+    });
+    add("mInv/literal", n, [a](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      DoubleArray work = a;
+      for (auto _ : state) {
+        work = a;
+        m.mInv(work);
+        benchmark::DoNotOptimize(work.storage().data());
+      }
+    });
+    add("mInv/eigen", n, [a](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a);
+      for (auto _ : state) {
+        Eigen::MatrixXd inv = ea.inverse();
+        benchmark::DoNotOptimize(inv.data());
+      }
+    });
+  }
+}
+
+void register_systems() {
+  for (const std::int32_t n : {3, 4, 8, 50, 200}) {
+    const DoubleArray a = random_matrix(n, n, 8);
+    const DoubleArray b = random_vector(n, 9);
+    add("mSist/nodrel", n, [a, b](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray work_a = a, work_b = b, x = DoubleArray::zeros(a.ubound(1));
+      for (auto _ : state) {
+        m.mSist(x, work_a, work_b);
+        benchmark::DoNotOptimize(x.storage().data());
+      }
+    });
+    add("mSist/literal", n, [a, b](benchmark::State& state) {
+      nodrel::reference::Matr m;
+      DoubleArray work_a = a, work_b = b, x = DoubleArray::zeros(a.ubound(1));
+      for (auto _ : state) {
+        m.mSist(x, work_a, work_b);
+        benchmark::DoNotOptimize(x.storage().data());
+      }
+    });
+    add("mSist/eigen", n, [a, b](benchmark::State& state) {
+      const Eigen::MatrixXd ea = eigen_view(a);
+      const Eigen::VectorXd eb = eigen_view_vector(b);
+      for (auto _ : state) {
+        Eigen::VectorXd x = ea.lu().solve(eb);
+        benchmark::DoNotOptimize(x.data());
+      }
+    });
+  }
+}
+
+// mPrint composes the text of every cell with the pattern "0.0000E+00"
+// and hands it to "DEBUG", which discards it: what is measured is the
+// composition. The baseline formats the same cells with snprintf.
+void register_printing() {
+  const std::int32_t n = 1000;
+  const DoubleArray a = random_matrix(n, n, 10);
+  add("mPrint/nodrel", n, [a](benchmark::State& state) {
+    nodrel::Matr m;
+    nodrel::Variant value(a);  // passed by reference, as a client's variable
+    for (auto _ : state) m.mPrint(value, {}, nodrel::Variant("DEBUG"));
+  });
+  add("mPrint/snprintf", n, [a](benchmark::State& state) {
+    std::string text;
+    char cell[32];
+    for (auto _ : state) {
+      text.clear();
+      for (std::int32_t i = 1; i <= a.ubound(1); ++i) {
+        for (std::int32_t j = 1; j <= a.ubound(2); ++j) {
+          const int length = std::snprintf(cell, sizeof cell, "%.4E", a(i, j));
+          text.append(cell, static_cast<std::size_t>(length));
+        }
+      }
+      benchmark::DoNotOptimize(text.data());
+    }
+  });
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  register_products();
+  register_determinants();
+  register_inverses();
+  register_systems();
+  register_printing();
+  return true;
+}();
+
+}  // namespace
