@@ -6,12 +6,11 @@
 #include "server/com/module.hpp"
 #include "server/com/registration.hpp"
 
+// Thread notifications stay on (no DisableThreadLibraryCalls): the runtime
+// is linked in statically and keeps per-thread state that it frees when a
+// thread ends.
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    nodrel::com::set_module_handle(instance);
-    // No per-thread state: spare every thread start a call into us.
-    DisableThreadLibraryCalls(instance);
-  }
+  if (reason == DLL_PROCESS_ATTACH) nodrel::com::set_module_handle(instance);
   return TRUE;
 }
 
