@@ -91,7 +91,9 @@ void Matr::mMult(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleA
   const std::int32_t c = mtrSrc2.ubound(2);
   const std::int32_t k = mtrSrc2.ubound(1);
   mtrDest.redim(r, c);
-  if (fast_product(mtrDest, mtrSrc1, mtrSrc2, r, c, k)) return;
+  if (detail::with_scratch([&] { return fast_product(mtrDest, mtrSrc1, mtrSrc2, r, c, k); })) {
+    return;
+  }
   // The checked loops, from a destination of zeros again: they raise the
   // error of the first faulty operation with the elements before it summed,
   // or fail with error 9 where a source lacks an element.

@@ -55,7 +55,7 @@ double Matr::mDet(const DoubleArray& mtrA) {
   const std::int32_t n = mtrA.ubound(1);
   if (!mMatrIsQuadr(mtrA)) return 0.0;
   double fast = 0.0;
-  if (n >= 1 && fast_determinant(mtrA, n, fast)) return fast;
+  if (n >= 1 && detail::with_scratch([&] { return fast_determinant(mtrA, n, fast); })) return fast;
   if (n == 1) return mtrA(1, 1);
   if (n == 2) {
     detail::FpFlags f;

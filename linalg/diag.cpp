@@ -26,26 +26,27 @@ void Matr::mDiag(DoubleArray& mtrA) {
   // matrix. Otherwise the matrix is still untouched and the checked loops
   // below reduce it in place, up to the faulty element.
   detail::MatrixView view;
-  if (n >= 1 && detail::view_matrix(mtrA, n, m, view)) {
-    const auto rows = static_cast<std::size_t>(n);
-    const auto cols = static_cast<std::size_t>(m);
-    std::vector<double> work(rows * cols);
-    for (std::size_t j = 0; j < cols; ++j) {
-      std::copy(view.data + j * view.ld, view.data + j * view.ld + rows, work.data() + j * rows);
-    }
-    if (detail::block_finite(work.data(), rows, rows, cols)) {
-      detail::PivotProduct unused;
-      detail::eliminate(work.data(), rows, n, m, unused);
-      if (detail::block_finite(work.data(), rows, rows, cols)) {
+  if (n >= 1 && detail::view_matrix(mtrA, n, m, view) && detail::with_scratch([&] {
+        const auto rows = static_cast<std::size_t>(n);
+        const auto cols = static_cast<std::size_t>(m);
+        std::vector<double> work(rows * cols);
+        for (std::size_t j = 0; j < cols; ++j) {
+          std::copy(view.data + j * view.ld, view.data + j * view.ld + rows,
+                    work.data() + j * rows);
+        }
+        if (!detail::block_finite(work.data(), rows, rows, cols)) return false;
+        detail::PivotProduct unused;
+        detail::eliminate(work.data(), rows, n, m, unused);
+        if (!detail::block_finite(work.data(), rows, rows, cols)) return false;
         double* out = const_cast<double*>(view.data);
         for (std::size_t j = 0; j < cols; ++j) {
           for (std::size_t i = 0; i < rows; ++i) {
             out[i + j * view.ld] = i == j ? work[i + j * rows] : 0.0;
           }
         }
-        return;
-      }
-    }
+        return true;
+      })) {
+    return;
   }
 
   // The forward elimination of the determinant, on the caller's matrix. The

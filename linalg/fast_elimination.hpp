@@ -49,12 +49,6 @@ inline double determinant_of(const PivotProduct& det) {
 // order on. Leaves the pivots on the diagonal.
 void eliminate(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
 
-// One step of an elimination whose pivot row is row 0 of the block (rows x
-// cols): pivot search along row 0, exchange, and the update of rows
-// 1..rows-1 over columns 1..cols-1.
-void eliminate_step(double* v, std::size_t ld, std::int32_t rows, std::int32_t cols,
-                    PivotProduct& det);
-
 // The determinant of the square block of order n (overwritten), by the
 // rules of the checked mDet for that order: the formulas at orders 1 to 3,
 // the elimination above. False when an element or a result is not finite:
@@ -64,9 +58,10 @@ bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det
 // True when every element of the block is finite.
 bool block_finite(const double* v, std::size_t ld, std::size_t rows, std::size_t cols);
 
-// The inverse of the square block a (order n >= 1, finite elements) by
-// cofactors: out[j + i * n] = ((-1)^(i+j) * minor(i, j)) / D, the minors and
-// D computed as the checked mInv computes them.
+// The inverse of the square block a (order n >= 1) by cofactors:
+// out[j + i * n] = ((-1)^(i+j) * minor(i, j)) / D, the minors and D computed
+// as the checked mInv computes them. kSingular: D is zero; kFault: an
+// element or a result is not finite (the checked loops then run).
 enum class InverseOutcome { kDone, kSingular, kFault };
 InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32_t n, double* out);
 

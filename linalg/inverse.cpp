@@ -31,11 +31,14 @@ void Matr::mInv(DoubleArray& mtrDest) {
     double local[kLocal];
     std::vector<double> heap;
     double* inverse = local;
-    if (order * order > kLocal) {
-      heap.resize(order * order);
-      inverse = heap.data();
-    }
-    switch (detail::inverse_by_cofactors(view.data, view.ld, n, inverse)) {
+    const detail::InverseOutcome outcome = detail::with_scratch([&] {
+      if (order * order > kLocal) {
+        heap.resize(order * order);
+        inverse = heap.data();
+      }
+      return detail::inverse_by_cofactors(view.data, view.ld, n, inverse);
+    });
+    switch (outcome) {
       case detail::InverseOutcome::kSingular: err_code_ = 4; return;
       case detail::InverseOutcome::kDone: {
         err_code_ = 0;

@@ -39,11 +39,13 @@ void Matr::mSist(DoubleArray& vetX, DoubleArray& mtrA, DoubleArray& vetB) {
     double local[kLocal];
     std::vector<double> heap;
     double* x = local;
-    if (order > kLocal) {
-      heap.resize(order);
-      x = heap.data();
-    }
-    if (detail::cramer(a.data, a.ld, b, n, x)) {
+    if (detail::with_scratch([&] {
+          if (order > kLocal) {
+            heap.resize(order);
+            x = heap.data();
+          }
+          return detail::cramer(a.data, a.ld, b, n, x);
+        })) {
       double* out = vetX.storage().data() + (1 - vetX.bounds()[0].lower);
       std::copy(x, x + order, out);
       return;
