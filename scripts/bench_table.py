@@ -31,7 +31,8 @@ def load(paths):
         for b in data.get("benchmarks", []):
             if b.get("run_type") == "aggregate":
                 continue
-            parts = b.get("run_name", b["name"]).split("/")
+            parts = [p for p in b.get("run_name", b["name"]).split("/")
+                     if not p.startswith("repeats:")]
             if len(parts) != 3:
                 continue
             method, row, order = parts
