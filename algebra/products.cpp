@@ -46,27 +46,18 @@ bool fast_product(DoubleArray& dest, const DoubleArray& src1, const DoubleArray&
   double* out = dest.storage().data() + 1 + ldc;
   const std::int64_t multiplications = static_cast<std::int64_t>(r) * c * k;
   if (multiplications <= kScalarProductUpTo) {
-    // Tiny products: plain loops, no call into the kernels. The
-    // destination's zeros start every sum; the elements of a column take
-    // their terms side by side, each in increasing h.
+    // Tiny products: plain loops, no call into the kernels.
+    double finite = 0.0;
     for (std::size_t j = 0; j < cols; ++j) {
-      const double* bj = b.data + j * b.ld;
-      double* col = out + j * ldc;
-      for (std::size_t i = 0; i < rows; i += 4) {
-        // Four rows at a time in registers, each its own chain of sums.
-        double sum[4] = {col[i], 0.0, 0.0, 0.0};
-        const std::size_t width = rows - i < 4 ? rows - i : 4;
-        for (std::size_t t = 1; t < width; ++t) sum[t] = col[i + t];
-        for (std::size_t h = 0; h < inner; ++h) {
-          const double* ah = a.data + i + h * a.ld;
-          for (std::size_t t = 0; t < 4; ++t) {
-            if (t < width) sum[t] = ah[t] * bj[h] + sum[t];
-          }
-        }
-        for (std::size_t t = 0; t < width; ++t) col[i + t] = sum[t];
+      for (std::size_t i = 0; i < rows; ++i) {
+        double sum = 0.0;
+        for (std::size_t h = 0; h < inner; ++h)
+          sum = a.data[i + h * a.ld] * b.data[h + j * b.ld] + sum;
+        out[i + j * ldc] = sum;
+        finite += sum * 0.0;
       }
     }
-    return detail::all_finite(out, ldc, rows, cols);
+    return finite == 0.0;
   }
   const detail::Kernels& kern = detail::kernels();
   if (multiplications <= kBlockedProductFrom) {
