@@ -88,6 +88,11 @@ char digit_at(const Decimal& d, std::int64_t index) {
 // instead of exhausting memory.
 constexpr std::int64_t kMaxIntegerDigits = 1'000'000;
 
+// A pattern of a million bytes is refused as out of memory before anything
+// is made of it: every cell of a printed array would be a megabyte or more,
+// and no pattern a client means comes anywhere near.
+constexpr std::size_t kMaxPatternLength = 999'999;
+
 // ---------------------------------------------------------------------------
 // The pattern.
 
@@ -345,6 +350,7 @@ std::string format_section(double magnitude, const Section& s, const Locale& loc
 
 std::string format_number(double x, std::string_view pattern, const Locale& locale) {
   if (pattern.empty()) bad_pattern();
+  if (pattern.size() > kMaxPatternLength) raise(ErrorNumber::kOutOfMemory);
   std::vector<std::vector<Token>> parts = tokenize(pattern);
   if (parts[0].empty()) bad_pattern();
   std::vector<Section> sections;

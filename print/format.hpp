@@ -82,7 +82,9 @@
 //     placeholder after it, a digit placeholder after the exponent, a "."
 //     after the exponent, a "," before the first integer placeholder, in the
 //     fraction or in the exponent, an exponent with no mantissa placeholder;
-//   - run-time error 6 for an infinity or a NaN.
+//   - run-time error 6 for an infinity or a NaN;
+//   - run-time error 7 for a pattern of a million bytes or more, whatever
+//     it holds: the text of every cell would be at least as long.
 #ifndef NODREL_PRINT_FORMAT_HPP
 #define NODREL_PRINT_FORMAT_HPP
 
