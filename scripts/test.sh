@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 # Debian packages the build and the tests need.
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip)
+# The fuzz targets: clang and its libFuzzer runtime.
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,5 +33,23 @@ for preset in default asan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   ctest --preset "$preset" --output-on-failure || status=1
+done
+
+# Fuzzing: each libFuzzer target of fuzz/ runs for a fixed time, starting
+# from its seed corpus (fuzz/corpus/<target>) and what earlier runs found
+# (build/fuzz/corpus/<target>). A finding fails the run; its input is kept in
+# build/fuzz/findings/<target>/ and reproduces with
+#   build/fuzz/fuzz/fuzz_<target> build/fuzz/findings/<target>/<file>
+echo "=== fuzz build ==="
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for target in number_text format script invoke; do
+  echo "=== fuzz_${target} ==="
+  mkdir -p "build/fuzz/corpus/${target}" "build/fuzz/findings/${target}"
+  UBSAN_OPTIONS=print_stacktrace=1 "build/fuzz/fuzz/fuzz_${target}" -max_total_time=40 \
+    -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="build/fuzz/findings/${target}/" \
+    "build/fuzz/corpus/${target}" "fuzz/corpus/${target}" 2>&1 |
+    sed -E '/^#[0-9]+[[:space:]]+(NEW|REDUCE|pulse|RELOAD)/d; /^("|###### )/d' || status=1
 done
 exit $status
