@@ -31,6 +31,7 @@ bool Matr::mIdentical(const DoubleArray& mtrA, const DoubleArray& mtrB) {
   const std::int32_t rb = mtrB.ubound(1);
   const std::int32_t cb = mtrB.ubound(2);
   if (r != rb || c != cb) return false;
+  if (c < 1) return true;  // no column: no element to compare, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       if (detail::differ(mtrA(i, j), mtrB(i, j))) return false;

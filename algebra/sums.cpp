@@ -31,6 +31,7 @@ void Matr::mSum(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleAr
   // Both sources are read before the destination element is written, so the
   // destination may be one of them. It is not re-dimensioned: a destination
   // too small fails with error 9 at the first index it lacks.
+  if (c < 1) return;  // no column: no element is visited, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       detail::FpFlags f;
@@ -49,6 +50,7 @@ void Matr::mDiff(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleA
     err_code_ = 1;
     return;
   }
+  if (c < 1) return;  // no column: no element is visited, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       detail::FpFlags f;
@@ -64,6 +66,7 @@ void Matr::mOpp(DoubleArray& mtrDest) {
   const std::int32_t c = mtrDest.ubound(2);
   // A negation only flips the sign bit: it raises no floating-point flag,
   // so there is nothing to check.
+  if (c < 1) return;  // no column: no element is visited, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) mtrDest(i, j) = -mtrDest(i, j);
   }
@@ -73,6 +76,7 @@ void Matr::mProdScal(DoubleArray& mtrA, double Nmr) {
   err_code_ = 0;
   const std::int32_t r = mtrA.ubound(1);
   const std::int32_t c = mtrA.ubound(2);
+  if (c < 1) return;  // no column: no element is visited, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       detail::FpFlags f;
@@ -94,6 +98,7 @@ void Matr::mTrasp(DoubleArray& mtrDest, const DoubleArray& mtrSrc) {
   const std::int32_t r = mtrSrc.ubound(1);
   const std::int32_t c = mtrSrc.ubound(2);
   mtrDest.redim(c, r);
+  if (c < 1) return;  // no column: no element is visited, and no row is walked
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) mtrDest(j, i) = mtrSrc(i, j);
   }

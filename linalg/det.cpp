@@ -72,7 +72,7 @@ double Matr::mDet(const DoubleArray& mtrA) {
   DoubleArray b;
   mDupl(b, mtrA);
   double det = 1.0;
-  for (std::int32_t k = 1; k <= n - 1; ++k) {
+  for (std::int32_t k = 1; k < n; ++k) {
     const detail::Pivot pivot = detail::find_pivot(b, k, n);
     if (pivot.magnitude <= detail::kZeroTolerance) {
       // A zero pivot makes the determinant 0. The later steps still run:

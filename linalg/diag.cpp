@@ -52,7 +52,7 @@ void Matr::mDiag(DoubleArray& mtrA) {
   // The forward elimination of the determinant, on the caller's matrix. The
   // pivot search covers all m columns, so a column beyond n can be
   // exchanged in; the update stops at column n.
-  for (std::int32_t k = 1; k <= n - 1; ++k) {
+  for (std::int32_t k = 1; k < n; ++k) {
     const detail::Pivot pivot = detail::find_pivot(mtrA, k, m);
     // A zero pivot skips the step: the row below is not eliminated.
     if (pivot.magnitude <= detail::kZeroTolerance) continue;

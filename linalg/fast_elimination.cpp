@@ -297,7 +297,6 @@ class SharedElimination {
  public:
   SharedElimination(Members& members, std::int32_t order, std::int32_t width)
       : members_(members),
-        order_(order),
         width_(width),
         kern_(kernels()),
         chain_(static_cast<std::size_t>(order + 1) * static_cast<std::size_t>(width)),
@@ -545,7 +544,6 @@ class SharedElimination {
 
  private:
   Members& members_;
-  std::int32_t order_;
   std::int32_t width_;
   const Kernels& kern_;
   Buffer chain_;

@@ -86,7 +86,11 @@ double variant_element(const Variant& v, std::initializer_list<std::int32_t> ind
     return d->storage()[variant_offset(d->bounds(), index)];
   }
   const VariantArray& a = *v.array();
-  return to_double(a.elements[variant_offset(a.bounds, index)], locale);
+  // An array of variants whose bounds promise more elements than it holds
+  // is a type mismatch, as at the late-binding boundary.
+  const std::size_t k = variant_offset(a.bounds, index);
+  if (k >= a.elements.size()) raise(ErrorNumber::kTypeMismatch);
+  return to_double(a.elements[k], locale);
 }
 
 }  // namespace
@@ -101,18 +105,18 @@ void Matr::mDuplVar(DoubleArray& mtrDest, const Variant& VarArray) {
   err_code_ = 0;
   if (VarArray.is_array()) {
     const std::int32_t n = variant_ubound(VarArray, 1);
-    mtrDest.redim(n);
-    // The second dimension is probed with errors suppressed: a source of one
-    // dimension, or a second upper bound below 0, leaves the destination a
-    // Vector and m at 0.
-    std::int32_t m = 0;
-    if (VarArray.array_bounds().size() >= 2) {
-      m = variant_ubound(VarArray, 2);
-      try {
-        mtrDest.redim(n, m);
-      } catch (const Error&) {
-        // Suppressed by design: the destination stays one-dimensional.
-      }
+    // A source of one dimension, or one whose second upper bound is below 0,
+    // makes the destination a Vector: the second re-dimensioning of the
+    // original fails there, and that failure is suppressed by design. A
+    // destination too large to allocate is no such case: it fails with
+    // error 7 before anything changes, so both bounds are known before the
+    // one re-dimensioning is made.
+    const bool two_dimensions = VarArray.array_bounds().size() >= 2;
+    const std::int32_t m = two_dimensions ? variant_ubound(VarArray, 2) : 0;
+    if (two_dimensions && m >= 0) {
+      mtrDest.redim(n, m);
+    } else {
+      mtrDest.redim(n);
     }
     for (std::int32_t i = 1; i <= n; ++i) {
       if (m > 0) {

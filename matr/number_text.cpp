@@ -46,6 +46,7 @@ class Scanner {
 NumberText not_a_number() { return {NumberTextStatus::kNotANumber, 0.0}; }
 
 NumberText parse_radix(Scanner& s) {
+  if (s.done()) return not_a_number();  // "&" and nothing after it
   const char kind = s.next();
   const bool hex = kind == 'H' || kind == 'h';
   if (!hex && kind != 'O' && kind != 'o') return not_a_number();

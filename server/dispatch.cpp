@@ -12,6 +12,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -325,18 +326,24 @@ constexpr std::array<Invoker, detail::kMethods.size()> kInvokers{
 Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args) {
   const MethodInfo* method = find_method(dispid);
   if (method == nullptr) raise(ErrorNumber::kObjectDoesntSupport);
-  Binder binder(object.locale(), *method, args);
-  const Invoker call = kInvokers[static_cast<std::size_t>(method - detail::kMethods.data())];
-  Variant result;
   try {
-    result = call(object, binder);
-  } catch (...) {
-    // What the method wrote before it failed stays written.
+    Binder binder(object.locale(), *method, args);
+    const Invoker call = kInvokers[static_cast<std::size_t>(method - detail::kMethods.data())];
+    Variant result;
+    try {
+      result = call(object, binder);
+    } catch (...) {
+      // What the method wrote before it failed stays written.
+      binder.write_back();
+      throw;
+    }
     binder.write_back();
-    throw;
+    return result;
+  } catch (const std::bad_alloc&) {
+    // Memory the system refuses, wherever it was asked for, reaches a
+    // late-bound client as run-time error 7, as it reaches a COM client.
+    raise(ErrorNumber::kOutOfMemory);
   }
-  binder.write_back();
-  return result;
 }
 
 Variant invoke(Matr& object, std::string_view name, std::span<Variant* const> args) {
