@@ -24,6 +24,15 @@ std::string text_argument(const Variant& value) {
   }
 }
 
+// The longest print text: 256 MiB. A matrix of millions of columns, or a
+// pattern of a million characters over a few hundred labels, would
+// otherwise compose gigabytes before any destination could take them.
+constexpr std::size_t kMaxPrintText = std::size_t{1} << 28;
+
+void check_length(const std::string& text) {
+  if (text.size() > kMaxPrintText) raise(ErrorNumber::kOutOfMemory);
+}
+
 void append_cell(std::string& text, double x, std::string_view pattern, const Locale& locale) {
   const std::string formatted = format_number(x, pattern, locale);
   // The sign test reads the text back, as a client would, so a pattern that
@@ -32,6 +41,7 @@ void append_cell(std::string& text, double x, std::string_view pattern, const Lo
   if (read_back >= 0.0 && formatted.rfind('-', 0) != 0) text.push_back('+');
   text += formatted;
   text += kSeparator;
+  check_length(text);
 }
 
 void append_vector(std::string& text, const DoubleArray& vector, std::string_view pattern,
@@ -58,6 +68,7 @@ void append_matrix(std::string& text, const DoubleArray& matrix, std::string_vie
       text.append(static_cast<std::size_t>(spaces), ' ');
       text += label;
       text += kSeparator;
+      check_length(text);
     }
     text += kLineEnd;
   }

@@ -127,5 +127,17 @@ TEST(ResourceLimitTest, APatternOfAMillionCharactersFailsWith7AndPrintsNothing) 
   EXPECT_EQ(label->caption, "\r\n" + std::string(999998, '0') + "7  ");
 }
 
+// A header of 300 labels a million characters wide each would be 300 MB of
+// text: composition stops at 256 MiB with error 7 and delivers nothing.
+TEST(ResourceLimitTest, APrintTextBeyond256MiBFailsWith7) {
+  Matr m;
+  auto label = std::make_shared<Recorder>();
+  const Variant wide(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}));  // 0 x 300
+  EXPECT_RUNTIME_ERROR(m.mPrint(wide, Variant(std::shared_ptr<Object>(label)), {},
+                                Variant(std::string(999999, '0')), {}, {}, Variant(false)),
+                       7);
+  EXPECT_EQ(label->caption, "before");
+}
+
 }  // namespace
 }  // namespace nodrel::hardening
