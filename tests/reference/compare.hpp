@@ -38,6 +38,7 @@ class Inputs {
   explicit Inputs(std::uint64_t seed) : engine_(seed) {}
 
   int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(engine_); }
+  std::int32_t between(std::int32_t lo, std::int32_t hi) { return lo + pick(hi - lo + 1); }
   bool chance(double p) { return std::bernoulli_distribution(p)(engine_); }
   double uniform(double lo, double hi) {
     return std::uniform_real_distribution<double>(lo, hi)(engine_);
