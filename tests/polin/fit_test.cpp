@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "nodrel/matr.hpp"
@@ -11,8 +9,6 @@
 
 namespace nodrel {
 namespace {
-
-using Rows = std::vector<std::vector<double>>;
 
 // The points (1, 1), (2, 3), (3, 5) on the line 2x - 1.
 DoubleArray line_in_rows() { return DoubleArray::matrix({{1, 1}, {2, 3}, {3, 5}}); }
@@ -30,51 +26,47 @@ void expect_coefficients(const DoubleArray& got, const std::vector<double>& expe
   }
 }
 
-TEST(PolinTest, LineThroughThreePoints) {
+TEST(PolinTest, Fits) {
+  struct Row {
+    const char* what;
+    DoubleArray pts;
+    std::int32_t rank;
+    Variant no_points;
+    std::vector<double> coefficients;
+    double tolerance;
+  };
+  const Variant all = Variant::missing();
+  const Row rows[] = {
+      {"line through three points", line_in_rows(), 2, all, {-1, 2}, 1e-12},
+      {"interpolating quadratic", line_in_rows(), 3, all, {-1, 2, 0}, 1e-10},
+      {"one coefficient: the mean of the ordinates", line_in_rows(), 1, all, {3}, 0.0},
+      {"the first two points only", line_in_rows(), 2, 2, {-1, 2}, 1e-12},
+      // 2.5 admits two coefficients and rounds to 2 points (half to even).
+      {"a count of 2.5", DoubleArray::matrix({{1, 1}, {2, 3}, {3, 100}}), 2, 2.5, {-1, 2}, 1e-12},
+      {"a count as text", line_in_rows(), 2, "2", {-1, 2}, 1e-12},
+      {"2 x 2 is two points in rows", DoubleArray::matrix({{1, 5}, {3, 9}}), 2, all, {3, 2}, 1e-12},
+      {"0^0 is 1", DoubleArray::matrix({{0, 4}, {1, 6}}), 2, all, {4, 2}, 1e-12},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Matr m;
+    DoubleArray c = DoubleArray::vector({7, 7, 7, 7, 7});  // any former size
+    m.mPolin(c, row.pts, row.rank, row.no_points);
+    EXPECT_EQ(m.ErrCode(), 0);
+    expect_coefficients(c, row.coefficients, row.tolerance);
+  }
+  // Points in columns, or with lower bounds 0 and junk in row 0 and column
+  // 0, give the same bits: the same operations on the same numbers.
   Matr m;
-  DoubleArray c = DoubleArray::vector({7, 7, 7, 7, 7});  // any former size
-  m.mPolin(c, line_in_rows(), 2);
-  EXPECT_EQ(m.ErrCode(), 0);
-  expect_coefficients(c, {-1, 2}, 1e-12);
-
-  // Points in columns give the same bits: the same operations on the same
-  // numbers.
-  DoubleArray by_cols;
+  DoubleArray by_rows, by_cols, zero_based;
+  m.mPolin(by_rows, line_in_rows(), 2);
   m.mPolin(by_cols, line_in_cols(), 2);
-  EXPECT_EQ(by_cols, c);
-
-  // Lower bounds 0, with junk in row 0 and column 0, fit the same.
-  DoubleArray zero_based = DoubleArray::matrix({{9, 9, 9}, {9, 1, 1}, {9, 2, 3}, {9, 3, 5}}, 0, 0);
-  DoubleArray c0;
-  m.mPolin(c0, zero_based, 2);
-  EXPECT_EQ(c0, c);
-}
-
-TEST(PolinTest, InterpolatingQuadraticAndConstant) {
-  Matr m;
-  DoubleArray c;
-  m.mPolin(c, line_in_rows(), 3);
-  expect_coefficients(c, {-1, 2, 0}, 1e-10);
-  // One coefficient: the mean of the ordinates.
-  m.mPolin(c, line_in_rows(), 1);
-  expect_coefficients(c, {3}, 0.0);
+  m.mPolin(zero_based, DoubleArray::matrix({{9, 9, 9}, {9, 1, 1}, {9, 2, 3}, {9, 3, 5}}, 0, 0), 2);
+  EXPECT_EQ(by_cols, by_rows);
+  EXPECT_EQ(zero_based, by_rows);
   // No coefficient: the empty polynomial.
-  m.mPolin(c, line_in_rows(), 0);
-  EXPECT_EQ(c, DoubleArray::zeros(0));
-  EXPECT_EQ(m.ErrCode(), 0);
-}
-
-TEST(PolinTest, PointCount) {
-  Matr m;
-  DoubleArray c;
-  // The first two points only.
-  m.mPolin(c, line_in_rows(), 2, 2);
-  expect_coefficients(c, {-1, 2}, 1e-12);
-  // 2.5 admits two coefficients and rounds to 2 points (half to even).
-  m.mPolin(c, DoubleArray::matrix({{1, 1}, {2, 3}, {3, 100}}), 2, 2.5);
-  expect_coefficients(c, {-1, 2}, 1e-12);
-  m.mPolin(c, line_in_rows(), 2, "2");
-  expect_coefficients(c, {-1, 2}, 1e-12);
+  m.mPolin(by_rows, line_in_rows(), 0);
+  EXPECT_EQ(by_rows, DoubleArray::zeros(0));
 }
 
 TEST(PolinTest, ConditionsSetTheirCodeAndWriteNothing) {
@@ -110,20 +102,6 @@ TEST(PolinTest, ConditionsSetTheirCodeAndWriteNothing) {
   EXPECT_EQ(m.ErrCode(), 0);
 }
 
-TEST(PolinTest, TwoByTwoIsTwoPointsInRows) {
-  Matr m;
-  DoubleArray c;
-  m.mPolin(c, DoubleArray::matrix({{1, 5}, {3, 9}}), 2);  // (1, 5), (3, 9)
-  expect_coefficients(c, {3, 2}, 1e-12);
-}
-
-TEST(PolinTest, ZeroAbscissaContributesOneToTheConstant) {
-  Matr m;
-  DoubleArray c;
-  m.mPolin(c, DoubleArray::matrix({{0, 4}, {1, 6}}), 2);
-  expect_coefficients(c, {4, 2}, 1e-12);
-}
-
 TEST(PolinTest, RunTimeErrorsLeaveTheCoefficientsUntouched) {
   Matr m;
   const DoubleArray before = DoubleArray::vector({5, 6});
@@ -155,26 +133,6 @@ TEST(PolinTest, RunTimeErrorsLeaveTheCoefficientsUntouched) {
     EXPECT_RUNTIME_ERROR(m.mPolin(c, row.pts, row.rank, row.no_points), row.error);
     EXPECT_EQ(c, before);
     EXPECT_EQ(m.ErrCode(), row.code_after == -100 ? 3 : row.code_after);
-  }
-}
-
-TEST(PolinTest, QuadraticRoundTripFindsTheAbscissasAgain) {
-  Matr m;
-  // Points on y = 2x^2 - 3x + 1.
-  const std::vector<double> xs = {-2, -1, 0, 0.5, 1, 3};
-  Rows pts;
-  for (double x : xs) pts.push_back({x, 2 * x * x - 3 * x + 1});
-  DoubleArray c;
-  m.mPolin(c, DoubleArray::matrix(pts), 3);
-  ASSERT_EQ(m.ErrCode(), 0);
-  for (double x : xs) {
-    SCOPED_TRACE(x);
-    const double y = 2 * x * x - 3 * x + 1;
-    double x1 = 0;
-    double x2 = 0;
-    m.mGetXsOfQuadr(x1, x2, y, c, {});
-    EXPECT_NEAR(std::min(std::abs(x1 - x), std::abs(x2 - x)), 0.0, 1e-9);
-    EXPECT_NEAR(m.mGetYPolin(x, c), y, 1e-9);
   }
 }
 
