@@ -42,13 +42,6 @@ struct Call {
   std::vector<After> after;
 };
 
-class RecordingLabel : public Label {
- public:
-  std::string get_Caption() override { return caption; }
-  void put_Caption(const std::string& text) override { caption = text; }
-  std::string caption = "old";
-};
-
 template <typename... Values>
 std::vector<Variant> list(const Values&... values) {
   return {Variant(values)...};
@@ -81,7 +74,7 @@ std::vector<Call> calls() {
       {"mDuplVar", [] { return list(ones(2), variant_table(8)); }, {kAnything, kUntouched}},
       {"mPrint",
        [=] {
-         const std::shared_ptr<Object> label = std::make_shared<RecordingLabel>();
+         const std::shared_ptr<Object> label = std::make_shared<CaptionLabel>();
          return list(a, label, left_out, left_out, "comment");
        },
        {kUntouched, kAsBeforeOrDone, kAsBeforeOrDone, kUntouched, kUntouched}},
@@ -91,15 +84,9 @@ std::vector<Call> calls() {
 // The caption of a label argument, so that a label compares by what it shows.
 Variant shown(const Variant& v) {
   if (const auto* object = v.object()) {
-    if (auto* label = dynamic_cast<RecordingLabel*>(object->get())) return Variant(label->caption);
+    if (auto* label = dynamic_cast<CaptionLabel*>(object->get())) return Variant(label->caption);
   }
   return v;
-}
-
-std::vector<Variant*> pointers(std::vector<Variant>& values) {
-  std::vector<Variant*> p;
-  for (Variant& v : values) p.push_back(&v);
-  return p;
 }
 
 void PrintTo(const Call& call, std::ostream* out) { *out << call.name; }

@@ -1,17 +1,20 @@
 // Faults of the print destinations, called late bound as a client calls:
-// a file that cannot be opened or written, a clipboard without a display, a
-// client object whose members raise errors. Each reaches the caller as the
-// run-time error of the fault, after what mPrint wrote into the caller's
-// variables before delivering (Perif's keyword; RowCol false for a number),
-// and with what the destination had done before the fault still done.
+// files that cannot be opened or written, a clipboard without a display or
+// without a tool, a client object or a platform service that raises an
+// error. Each reaches the caller as the run-time error of the fault, after
+// what mPrint wrote into the caller's variables before delivering (Perif's
+// keyword; RowCol false for a number), with what the destination had done
+// before the fault still done, and nothing more.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,11 +25,14 @@
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 #include "nodrel/platform.hpp"
+#include "print/fakes.hpp"
+#include "support/expect_error.hpp"
 
 namespace nodrel::hardening {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing_fakes;
 
 // The error number with which `body` ends in a child process (0: none, 255:
 // another exception). A child can give up privileges or change its
@@ -54,10 +60,10 @@ struct Printed {
   Variant perif;
   Variant row_col = Variant(true);
 };
-void print_number(Printed& p, Variant obj = Variant::missing()) {
-  Matr m;
+void print_number(Matr& m, Printed& p, Variant obj = Variant::missing(),
+                  Variant append = Variant::missing()) {
   Variant to_print = 2.5;
-  Variant* args[] = {&to_print, &obj, &p.perif, nullptr, nullptr, &p.row_col};
+  Variant* args[] = {&to_print, &obj, &p.perif, nullptr, nullptr, &p.row_col, &append};
   invoke(m, "mPrint", args);
 }
 
@@ -85,140 +91,135 @@ std::string upper(std::string s) {
   return s;
 }
 
-TEST(DestinationFaultTest, FilesThatCannotBeWrittenFailAfterPerifIsWritten) {
+// In a child: the print fails, after Perif (the keyword `perif`) and RowCol
+// (false) are written, with a description that holds `described`.
+void print_fails_after_write_back(const std::string& path, const std::string& perif,
+                                  const std::string& described = "") {
+  Matr m;
+  Printed p{Variant(path)};
+  try {
+    print_number(m, p);
+  } catch (const Error& e) {
+    if (p.perif.string() == nullptr || *p.perif.string() != perif) std::abort();
+    if (p.row_col.boolean() == nullptr || *p.row_col.boolean()) std::abort();
+    if (e.description().find(described) == std::string::npos) std::abort();
+    throw;
+  }
+}
+
+TEST(DestinationFaultTest, FilesThatCannotBeOpenedOrWrittenFailAfterPerifIsWritten) {
   TempDir dir;
+  const fs::perms read_and_search = fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(dir.path(), read_and_search | fs::perms::owner_write);
   const fs::path read_only = dir.path() / "read-only";
   fs::create_directory(read_only);
-  fs::permissions(read_only, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                 fs::perms::group_exec | fs::perms::others_read |
-                                 fs::perms::others_exec);
+  fs::permissions(read_only, read_and_search);
+  std::ofstream(dir.path() / "plain").close();
   struct Row {
     const char* name;
     std::string path;
     int error;
   };
   const std::vector<Row> rows = {
-      {"a full device", "/dev/full", 61},
+      {"a missing directory", (dir.path() / "missing" / "x.txt").string(), 76},
+      {"a file for a directory", (dir.path() / "plain" / "x.txt").string(), 76},
+      {"an empty name", "", 75},
       {"a directory", dir.path().string(), 75},
+      {"a NUL in the name", (dir.path() / "x").string() + std::string(1, '\0') + "y", 52},
+      {"a full device", "/dev/full", 61},
       {"a read-only directory", (read_only / "out.txt").string(), 70},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     // Run without privileges that write anywhere: root writes into a
     // read-only directory.
-    const int error = error_in_child([&] {
-      if (::geteuid() == 0 && ::setuid(65534) != 0) std::abort();
-      Printed p{Variant(row.path)};
-      try {
-        print_number(p);
-      } catch (const Error&) {
-        if (p.perif.string() == nullptr || *p.perif.string() != upper(row.path)) std::abort();
-        if (p.row_col.boolean() == nullptr || *p.row_col.boolean()) std::abort();
-        throw;
-      }
-    });
-    EXPECT_EQ(error, row.error);
+    EXPECT_EQ(error_in_child([&] {
+                if (::geteuid() == 0 && ::setuid(65534) != 0) std::abort();
+                print_fails_after_write_back(row.path, upper(row.path));
+              }),
+              row.error);
   }
+  std::vector<std::string> entries;
+  for (const auto& e : fs::directory_iterator(dir.path())) entries.push_back(e.path().filename());
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"plain", "read-only"}));
   EXPECT_TRUE(fs::is_empty(read_only));
+  EXPECT_EQ(fs::file_size(dir.path() / "plain"), 0u);
 }
 
-TEST(DestinationFaultTest, AClipboardWithoutADisplayFailsWith17AfterPerifIsWritten) {
-  const int error = error_in_child([] {
-    ::unsetenv("DISPLAY");
-    ::unsetenv("WAYLAND_DISPLAY");
-    set_default_platform(nullptr);
-    Printed p{Variant("clipboard")};
-    try {
-      print_number(p);
-    } catch (const Error&) {
-      if (p.perif.string() == nullptr || *p.perif.string() != "CLIPBOARD") std::abort();
-      throw;
-    }
-  });
-  EXPECT_EQ(error, 17);
+TEST(DestinationFaultTest, AClipboardWithoutADisplayOrAToolFailsWith17AfterPerifIsWritten) {
+  EXPECT_EQ(error_in_child([] {
+              ::unsetenv("DISPLAY");
+              ::setenv("WAYLAND_DISPLAY", "", 1);
+              set_default_platform(nullptr);
+              print_fails_after_write_back("clipboard", "CLIPBOARD", "no display");
+            }),
+            17);
+  EXPECT_EQ(error_in_child([] {
+              ::setenv("DISPLAY", ":99", 1);
+              ::setenv("WAYLAND_DISPLAY", "w-9", 1);
+              ::setenv("PATH", "/nonexistent", 1);
+              set_default_platform(nullptr);
+              print_fails_after_write_back("Clipboard", "CLIPBOARD", "xclip");
+            }),
+            17);
 }
 
-// Records the members called on a client object, and raises error 57 from
-// the one named `failing` instead.
-class Steps {
- public:
-  explicit Steps(std::string failing) : failing_(std::move(failing)) {}
-  void step(const std::string& member) {
-    if (member == failing_) raise(ErrorNumber::kDeviceIoError);
-    done.push_back(member);
-  }
-  std::vector<std::string> done;
-
- private:
-  std::string failing_;
-};
-
-class FaultyForm : public Form, public Steps {
- public:
-  using Steps::Steps;
-  void Cls() override { step("Cls"); }
-  void Print(const std::string&) override { step("Print"); }
-};
-class FaultyTextBox : public TextBox, public Steps {
- public:
-  using Steps::Steps;
-  std::string get_Text() override {
-    step("get_Text");
-    return "old";
-  }
-  void put_Text(const std::string&) override { step("put_Text"); }
-};
-class FaultyLabel : public Label, public Steps {
- public:
-  using Steps::Steps;
-  std::string get_Caption() override {
-    step("get_Caption");
-    return "old";
-  }
-  void put_Caption(const std::string&) override { step("put_Caption"); }
-};
-class FaultyPrinter : public Printer, public Steps {
- public:
-  using Steps::Steps;
-  void Print(const std::string&) override { step("Print"); }
-  void EndDoc() override { step("EndDoc"); }
-};
-
-template <typename Kind>
-std::shared_ptr<Object> make(const std::string& failing) {
-  return std::make_shared<Kind>(failing);
+template <typename Fake, typename... Args>
+std::function<Variant(const char*)> fake(Log& log, Args... args) {
+  return [&log, args...](const char* fail_on) {
+    auto object = std::make_shared<Fake>(log, args...);
+    object->fail_on = fail_on;
+    return object_variant(object);
+  };
 }
 
-TEST(DestinationFaultTest, AClientObjectsErrorEndsTheCallWithWhatItDidBefore) {
+TEST(DestinationFaultTest, AnErrorOfTheDestinationEndsTheCallWithWhatItDidBefore) {
+  Log log;
+  const auto platform = std::make_shared<FakePlatform>(log);
+  const auto none = [](const char*) { return Variant::missing(); };
+  const auto form = fake<FakeSurface<Form>>(log, std::string("Form"));
+  const auto box = fake<FakeTextBox>(log);
+  const auto label = fake<FakeLabel>(log);
+  const auto printer = fake<FakePrinter>(log);
+  const std::string text = "(\r\n2.5000E+00  )";
   struct Row {
-    const char* failing;
-    std::shared_ptr<Object> (*make)(const std::string&);
-    std::vector<std::string> done_before;
+    const char* fail_on;
+    std::function<Variant(const char*)> obj;
+    const char* perif;
+    Log done;  // the calls made, the failing one last
   };
   // Append is false: a surface is cleared and a text box or label emptied
   // before the text goes to it.
   const std::vector<Row> rows = {
-      {"Cls", make<FaultyForm>, {}},          {"Print", make<FaultyForm>, {"Cls"}},
-      {"put_Text", make<FaultyTextBox>, {}},  {"get_Text", make<FaultyTextBox>, {"put_Text"}},
-      {"put_Caption", make<FaultyLabel>, {}}, {"get_Caption", make<FaultyLabel>, {"put_Caption"}},
-      {"Print", make<FaultyPrinter>, {}},     {"EndDoc", make<FaultyPrinter>, {"Print"}},
+      {"Form.Cls", form, "MSGBOX", {"Form.Cls"}},
+      {"Form.Print", form, "MSGBOX", {"Form.Cls", "Form.Print" + text}},
+      {"TextBox.put_Text", box, "MSGBOX", {"TextBox.put_Text()"}},
+      {"TextBox.get_Text", box, "MSGBOX", {"TextBox.put_Text()", "TextBox.get_Text"}},
+      {"Label.put_Caption", label, "MSGBOX", {"Label.put_Caption()"}},
+      {"Label.get_Caption", label, "MSGBOX", {"Label.put_Caption()", "Label.get_Caption"}},
+      {"Printer.Print", printer, "MSGBOX", {"Printer.Print" + text}},
+      {"Printer.EndDoc", printer, "MSGBOX", {"Printer.Print" + text, "Printer.EndDoc"}},
+      {"Clipboard.set", none, "clipboard", {"Clipboard.clear", "Clipboard.set" + text}},
+      {"MsgBox", none, "MsgBox", {"MsgBox" + text}},
+      {"File.output", none, "f.txt", {"File.output(f.txt, \r\n2.5000E+00  )"}},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.failing);
-    const std::shared_ptr<Object> object = row.make(row.failing);
+    SCOPED_TRACE(row.fail_on);
+    log.clear();
+    platform->fail_on = row.fail_on;
     Matr m;
-    Variant to_print = 2.5, obj = object, perif = "MSGBOX", row_col = true, append = false;
-    Variant* args[] = {&to_print, &obj, &perif, nullptr, nullptr, &row_col, &append};
-    try {
-      invoke(m, "mPrint", args);
-      ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.code(), 57);
-    }
-    EXPECT_EQ(dynamic_cast<Steps&>(*object).done, row.done_before);
-    EXPECT_TRUE(same(perif, Variant("OBJECT")));
-    EXPECT_TRUE(same(row_col, Variant(false)));
-    EXPECT_TRUE(same(to_print, Variant(2.5)));
+    m.set_locale(Locale::c());
+    m.set_platform(platform);
+    Printed p{Variant(row.perif)};
+    const Variant obj = row.obj(row.fail_on);
+    EXPECT_RUNTIME_ERROR(print_number(m, p, obj, Variant(false)), 57);
+    EXPECT_EQ(log, row.done);
+    const std::string keyword = obj.is_missing() ? upper(row.perif) : "OBJECT";
+    EXPECT_TRUE(same(p.perif, Variant(keyword)));
+    EXPECT_TRUE(same(p.row_col, Variant(false)));
   }
 }
 

@@ -41,15 +41,6 @@ std::int64_t resident_bytes() {
   return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-class CaptionLabel : public Label {
- public:
-  std::string get_Caption() override { return caption_; }
-  void put_Caption(const std::string& text) override { caption_ = text; }
-
- private:
-  std::string caption_;
-};
-
 class Calls {
  public:
   Calls() { label_ = Variant(std::shared_ptr<Object>(std::make_shared<CaptionLabel>())); }

@@ -84,21 +84,12 @@ TEST(ResourceLimitTest, LateBoundRequestsBeyondTheLimitLeaveTheCallersVariables)
     SCOPED_TRACE(row.name);
     Matr m;
     std::vector<Variant> args = row.args;
-    std::vector<Variant*> pointers;
-    for (Variant& v : args) pointers.push_back(&v);
-    EXPECT_RUNTIME_ERROR(invoke(m, row.method, pointers), 7);
+    EXPECT_RUNTIME_ERROR(invoke(m, row.method, pointers(args)), 7);
     for (std::size_t k = 0; k < args.size(); ++k) {
       EXPECT_TRUE(same(args[k], row.args[k])) << "argument " << k;
     }
   }
 }
-
-class Recorder : public Label {
- public:
-  std::string get_Caption() override { return caption; }
-  void put_Caption(const std::string& text) override { caption = text; }
-  std::string caption = "before";
-};
 
 TEST(ResourceLimitTest, APatternOfAMillionCharactersFailsWith7AndPrintsNothing) {
   const std::vector<std::pair<const char*, Variant>> prints = {
@@ -112,16 +103,16 @@ TEST(ResourceLimitTest, APatternOfAMillionCharactersFailsWith7AndPrintsNothing) 
     for (const auto& [name, to_print] : prints) {
       SCOPED_TRACE(name + (" with a pattern of " + pattern.substr(0, 2)));
       Matr m;
-      auto label = std::make_shared<Recorder>();
+      auto label = std::make_shared<CaptionLabel>();
       EXPECT_RUNTIME_ERROR(m.mPrint(to_print, Variant(std::shared_ptr<Object>(label)), {},
                                     Variant(pattern), {}, {}, Variant(false)),
                            7);
-      EXPECT_EQ(label->caption, "before");
+      EXPECT_EQ(label->caption, "old");
     }
   }
   // The longest pattern served: a million bytes less one.
   Matr m;
-  auto label = std::make_shared<Recorder>();
+  auto label = std::make_shared<CaptionLabel>();
   m.mPrint(Variant(7), Variant(std::shared_ptr<Object>(label)), {},
            Variant(std::string(999999, '0')), {}, {}, Variant(false));
   EXPECT_EQ(label->caption, "\r\n" + std::string(999998, '0') + "7  ");
@@ -131,12 +122,12 @@ TEST(ResourceLimitTest, APatternOfAMillionCharactersFailsWith7AndPrintsNothing) 
 // text: composition stops at 256 MiB with error 7 and delivers nothing.
 TEST(ResourceLimitTest, APrintTextBeyond256MiBFailsWith7) {
   Matr m;
-  auto label = std::make_shared<Recorder>();
+  auto label = std::make_shared<CaptionLabel>();
   const Variant wide(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}));  // 0 x 300
   EXPECT_RUNTIME_ERROR(m.mPrint(wide, Variant(std::shared_ptr<Object>(label)), {},
                                 Variant(std::string(999999, '0')), {}, {}, Variant(false)),
                        7);
-  EXPECT_EQ(label->caption, "before");
+  EXPECT_EQ(label->caption, "old");
 }
 
 }  // namespace

@@ -9,9 +9,24 @@
 #include <vector>
 
 #include "nodrel/double_array.hpp"
+#include "nodrel/platform.hpp"
 #include "nodrel/variant.hpp"
 
 namespace nodrel::hardening {
+
+// A label that keeps what it is given.
+class CaptionLabel : public Label {
+ public:
+  std::string get_Caption() override { return caption; }
+  void put_Caption(const std::string& text) override { caption = text; }
+  std::string caption = "old";
+};
+
+inline std::vector<Variant*> pointers(std::vector<Variant>& values) {
+  std::vector<Variant*> p;
+  for (Variant& v : values) p.push_back(&v);
+  return p;
+}
 
 // An n x n Matrix, bounds 1..n, that is far from singular: a dominant
 // diagonal over a Hilbert-like rest.

@@ -1,6 +1,7 @@
 // Recording stand-ins for the print destinations: a Platform and the five
 // user-interface kinds, all appending to one log so that a test sees the
-// order of the calls across them.
+// order of the calls across them. Each raises run-time error 57 from the
+// call whose log entry begins with its fail_on, once that call is logged.
 #ifndef NODREL_TESTS_PRINT_FAKES_HPP
 #define NODREL_TESTS_PRINT_FAKES_HPP
 
@@ -15,94 +16,92 @@ namespace nodrel::testing_fakes {
 
 using Log = std::vector<std::string>;
 
-class FakePlatform : public Platform {
+class Recorder {
  public:
-  explicit FakePlatform(Log& log) : log_(log) {}
-  void message_box(const std::string& text) override { log_.push_back("MsgBox(" + text + ")"); }
-  std::string clipboard_get_text() override {
-    log_.push_back("Clipboard.get");
-    return clipboard;
-  }
-  void clipboard_clear() override {
-    log_.push_back("Clipboard.clear");
-    clipboard.clear();
-  }
-  void clipboard_set_text(const std::string& text) override {
-    log_.push_back("Clipboard.set(" + text + ")");
-    if (fail_clipboard_set) raise(ErrorNumber::kCantPerformRequestedOperation);
-    clipboard = text;
-  }
-  void write_file(const std::string& path, const std::string& text, bool append) override {
-    log_.push_back(std::string(append ? "File.append(" : "File.output(") + path + ", " + text +
-                   ")");
-  }
+  explicit Recorder(Log& log) : log_(log) {}
+  std::string fail_on;  // empty: nothing fails
 
-  std::string clipboard;
-  bool fail_clipboard_set = false;
+ protected:
+  void record(const std::string& entry) {
+    log_.push_back(entry);
+    if (!fail_on.empty() && entry.rfind(fail_on, 0) == 0) raise(ErrorNumber::kDeviceIoError);
+  }
 
  private:
   Log& log_;
+};
+
+class FakePlatform : public Platform, public Recorder {
+ public:
+  using Recorder::Recorder;
+  void message_box(const std::string& text) override { record("MsgBox(" + text + ")"); }
+  std::string clipboard_get_text() override {
+    record("Clipboard.get");
+    return clipboard;
+  }
+  void clipboard_clear() override {
+    record("Clipboard.clear");
+    clipboard.clear();
+  }
+  void clipboard_set_text(const std::string& text) override {
+    record("Clipboard.set(" + text + ")");
+    clipboard = text;
+  }
+  void write_file(const std::string& path, const std::string& text, bool append) override {
+    record(std::string(append ? "File.append(" : "File.output(") + path + ", " + text + ")");
+  }
+
+  std::string clipboard;
 };
 
 // A form or a picture box.
 template <typename Kind>
-class FakeSurface : public Kind {
+class FakeSurface : public Kind, public Recorder {
  public:
-  FakeSurface(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
-  void Cls() override { log_.push_back(name_ + ".Cls"); }
-  void Print(const std::string& text) override { log_.push_back(name_ + ".Print(" + text + ")"); }
+  FakeSurface(Log& log, std::string name) : Recorder(log), name_(std::move(name)) {}
+  void Cls() override { record(name_ + ".Cls"); }
+  void Print(const std::string& text) override { record(name_ + ".Print(" + text + ")"); }
 
  private:
-  Log& log_;
   std::string name_;
 };
 
-class FakeTextBox : public TextBox {
+class FakeTextBox : public TextBox, public Recorder {
  public:
-  explicit FakeTextBox(Log& log, std::string text = "") : text(std::move(text)), log_(log) {}
+  explicit FakeTextBox(Log& log, std::string text = "") : Recorder(log), text(std::move(text)) {}
   std::string get_Text() override {
-    log_.push_back("TextBox.get_Text");
+    record("TextBox.get_Text");
     return text;
   }
   void put_Text(const std::string& value) override {
-    log_.push_back("TextBox.put_Text(" + value + ")");
-    if (fail_non_empty_put && !value.empty()) raise(ErrorNumber::kObjectDoesntSupport);
+    record("TextBox.put_Text(" + value + ")");
     text = value;
   }
 
   std::string text;
-  bool fail_non_empty_put = false;
-
- private:
-  Log& log_;
 };
 
-class FakeLabel : public Label {
+class FakeLabel : public Label, public Recorder {
  public:
-  explicit FakeLabel(Log& log, std::string caption = "") : caption(std::move(caption)), log_(log) {}
+  explicit FakeLabel(Log& log, std::string caption = "")
+      : Recorder(log), caption(std::move(caption)) {}
   std::string get_Caption() override {
-    log_.push_back("Label.get_Caption");
+    record("Label.get_Caption");
     return caption;
   }
   void put_Caption(const std::string& value) override {
-    log_.push_back("Label.put_Caption(" + value + ")");
+    record("Label.put_Caption(" + value + ")");
     caption = value;
   }
 
   std::string caption;
-
- private:
-  Log& log_;
 };
 
-class FakePrinter : public Printer {
+class FakePrinter : public Printer, public Recorder {
  public:
-  explicit FakePrinter(Log& log) : log_(log) {}
-  void Print(const std::string& text) override { log_.push_back("Printer.Print(" + text + ")"); }
-  void EndDoc() override { log_.push_back("Printer.EndDoc"); }
-
- private:
-  Log& log_;
+  using Recorder::Recorder;
+  void Print(const std::string& text) override { record("Printer.Print(" + text + ")"); }
+  void EndDoc() override { record("Printer.EndDoc"); }
 };
 
 template <typename T>

@@ -1,6 +1,7 @@
-// The default POSIX platform for real: files on disk, the message box on a
-// pseudo-terminal and without one, and the clipboard's refusals without a
-// display or a tool (clipboard_x11_test.cpp uses a real one).
+// The default POSIX platform for real: files on disk, and the message box on
+// a pseudo-terminal and without one. The clipboard on a real display is
+// clipboard_x11_test.cpp's; the refusals of files and of a clipboard without
+// a display or a tool are hardening/destination_faults_test.cpp's.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -78,23 +79,6 @@ TEST_F(PosixFileTest, OpensThePathAsTheCallerWroteIt) {
   std::string upper = path;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_EQ(*perif.string(), upper);  // while the caller's variable gets the keyword form
-}
-
-TEST_F(PosixFileTest, FilesThatCannotBeOpenedFailAndNothingIsWritten) {
-  std::ofstream(dir_ / "plain").close();
-  const std::vector<std::pair<std::string, int>> rows = {
-      {(dir_ / "missing" / "x.txt").string(), 76},
-      {(dir_ / "plain" / "x.txt").string(), 76},
-      {"", 75},
-      {dir_.string(), 75},
-      {(dir_ / "x").string() + std::string(1, '\0') + "y", 52},
-  };
-  for (const auto& [path, number] : rows) {
-    SCOPED_TRACE(path);
-    EXPECT_RUNTIME_ERROR(print("A", Variant(path)), number);
-    EXPECT_EQ(entries(), std::set<std::string>{"plain"});
-    EXPECT_EQ(fs::file_size(dir_ / "plain"), 0u);
-  }
 }
 
 // Reads until `marker` has arrived, the other side is gone, or the guard time
@@ -179,46 +163,6 @@ TEST(PosixMessageBoxTest, WithoutATerminalWritesToStandardErrorAndReturns) {
   EXPECT_EQ(read_until(fds[0], "<returned>"), "Hi\r\n+1.0000E+00  \n<returned>");
   EXPECT_EQ(finish_child(pid), 0);
   ::close(fds[0]);
-}
-
-// The clipboard's refusal, with the environment of the test process set for
-// the one call and restored.
-std::string clipboard_refusal(const std::vector<std::pair<const char*, const char*>>& env) {
-  std::vector<std::pair<std::string, const char*>> saved;
-  for (const auto& [name, value] : env) {
-    const char* old = std::getenv(name);
-    saved.emplace_back(name, old != nullptr ? ::strdup(old) : nullptr);
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  std::string description = "no error";
-  try {
-    Matr().mPrint(Variant(1), {}, Variant("Clipboard"), {}, {}, {}, Variant(false));
-  } catch (const Error& e) {
-    description = std::to_string(e.code()) + " " + e.description();
-  }
-  for (auto& [name, old] : saved) {
-    if (old != nullptr) {
-      ::setenv(name.c_str(), old, 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-    std::free(const_cast<char*>(old));
-  }
-  return description;
-}
-
-TEST(PosixClipboardTest, WithoutADisplayOrAToolFailsWithError17) {
-  const std::string no_display = clipboard_refusal({{"DISPLAY", nullptr}, {"WAYLAND_DISPLAY", ""}});
-  EXPECT_EQ(no_display.rfind("17 ", 0), 0u) << no_display;
-  EXPECT_NE(no_display.find("no display"), std::string::npos) << no_display;
-  const std::string no_tool =
-      clipboard_refusal({{"DISPLAY", ":99"}, {"WAYLAND_DISPLAY", "w-9"}, {"PATH", "/nonexistent"}});
-  EXPECT_EQ(no_tool.rfind("17 ", 0), 0u) << no_tool;
-  EXPECT_NE(no_tool.find("xclip"), std::string::npos) << no_tool;
 }
 
 }  // namespace
