@@ -47,6 +47,80 @@ void check(const std::vector<ScriptCase>& cases) {
   }
 }
 
+// A single call from the command line: the arguments the call wrote, its
+// result, ErrCode, and how a failure is reported.
+TEST(HostCall, WhatACallShowsAndHowItFails) {
+  const std::string ok = "ErrCode = 0 (Nessun Errore)\n";
+  const std::vector<ScriptCase> cases = {
+      {{"mDet", "[[2,1],[1,3]]"}, "", 0, "mDet = 5\n" + ok, ""},
+      {{"--format", "0", "mMakeMatrI", "[]", "2"},
+       "",
+       0,
+       "mtrA (0..2, 0..2) =\n    01  02  \n01  +1  +0  \n02  +0  +1  \n" + ok,
+       ""},
+      {{"mPrint", "[1,2,3]", "screen", "missing", "\"0.0\"", "\"v\""},
+       "",
+       0,
+       "v\n+1.0  +2.0  +3.0  \n" + ok,
+       ""},
+      {{"mPrint", "1", "missing", "\"debug\"", "missing", "missing", "true"},
+       "",
+       0,
+       "Perif = \"DEBUG\"\nRowCol = False\n" + ok,
+       ""},
+      {{"mPolin", "[]", "[[1,1],[2,3],[3,5],[4,7]]", "5"},
+       "",
+       0,
+       "vetCoeff (never dimensioned)\n"
+       "ErrCode = 9 (Rango k della matrice dei coefficienti superiore a n-2)\n",
+       ""},
+      // What the sum wrote before it failed at (1, 2) is shown.
+      {{"--literal", "mSum", "[[0],[0]]", "[[1,2],[3,4]]", "[[1,1],[1,1]]"},
+       "",
+       1,
+       "mtrDest (1..2, 1..1) =\n[[2],[0]]\n" + ok,
+       "Run-time error '9': Subscript out of range\n"},
+      {{"SwapValues", "1", "2"},
+       "",
+       1,
+       "",
+       "Run-time error '438': Object doesn't support this property or method\n"},
+      {{"--", "-x"},
+       "",
+       1,
+       "",
+       "Run-time error '438': Object doesn't support this property or method\n"},
+      {{"--format"},
+       "",
+       2,
+       "",
+       "nodrel: option '--format' needs a value\nTry 'nodrel --help' for more information.\n"},
+      {{"--format", "x", "mDet", "[[1]]"},
+       "",
+       2,
+       "",
+       "nodrel: --format 'x': Run-time error '5': Invalid procedure call or argument\n"},
+      {{"-f", "a", "mDet"},
+       "",
+       2,
+       "",
+       "nodrel: a script and a method cannot be given together\nTry 'nodrel --help' for more "
+       "information.\n"},
+  };
+  for (const ScriptCase& c : cases) {
+    SCOPED_TRACE(c.options.front());
+    const Outcome r = run(c.options);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.status, c.status);
+  }
+  const Outcome help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.substr(0, 5), "NAME\n");
+  EXPECT_NE(help.out.find("EXIT STATUS"), std::string::npos);
+  EXPECT_EQ(run({"-f", "/nonexistent/script"}).status, 2);
+}
+
 TEST(HostScript, VariablesAndErrCodeCarryFromLineToLine) {
   check({
       // By reference: the call changes the variable.
@@ -115,15 +189,7 @@ TEST(HostScript, RunTimeErrorsStopTheScriptUnlessToldToGoOn) {
        "1\n2\n3\n",
        "<stdin>:2: Run-time error '9': Subscript out of range\n"
        "<stdin>:4: Run-time error '9': Subscript out of range\n"},
-      {{}, "? ErrMsg(10)", 1, "", "<stdin>:1: Run-time error '9': Subscript out of range\n"},
-      {{},
-       "mInv [1], 2",
-       1,
-       "",
-       "<stdin>:1: Run-time error '450': Wrong number of arguments or invalid property "
-       "assignment\n"},
-      {{}, "mDupl A", 1, "", "<stdin>:1: Run-time error '449': Argument not optional\n"},
-      {{}, "mDet \"abc\"", 1, "", "<stdin>:1: Run-time error '13': Type mismatch\n"},
+      // Arguments left out at the end still count.
       {{},
        "mInv A, ,",
        1,

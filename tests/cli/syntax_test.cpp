@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -264,45 +262,6 @@ TEST(ParseScript, StopsCountingErrorsAtTheLimitAndNestingAtItsBound) {
   const Script s = parse_script(deep);
   ASSERT_EQ(s.errors.size(), 1u);
   EXPECT_EQ(s.errors.front().message, "expression nested too deeply");
-}
-
-TEST(ParseScript, ArbitraryInputNeverBreaksTheParser) {
-  // Pieces of the language and of what is not, thrown together at random:
-  // every input must come back as statements or as errors at places that
-  // exist in it.
-  const std::vector<std::string> pieces = {
-      "[",       "]",    "(",       ")",    ",",   ":",      "\"",
-      "'",       "#",    "\n",      "\r",   "\t",  " ",      "-",
-      "+",       "1",    "2.5",     "e",    "E9",  ".",      "mDet",
-      "mPrint",  "A",    "=",       "?",    ";",   "\xC3",   std::string(1, '\0'),
-      "inf",     "0:",   "missing", "Call", "Let", "screen", "ErrMsg",
-      "ErrCode", "\"\"", "1e999"};
-  std::mt19937 random(12345);
-  for (int round = 0; round < 20000; ++round) {
-    std::string text;
-    const int length = static_cast<int>(random() % 40);
-    for (int k = 0; k < length; ++k) text += pieces[random() % pieces.size()];
-    SCOPED_TRACE(text);
-    int lines = 1;
-    for (char c : text) lines += c == '\n';
-    const Script s = parse_script(text);
-    ASSERT_LE(s.errors.size(), kMaxDiagnostics);
-    for (const Diagnostic& d : s.errors) {
-      ASSERT_GE(d.at.line, 1);
-      ASSERT_LE(d.at.line, lines);
-      ASSERT_GE(d.at.column, 1);
-      ASSERT_FALSE(d.message.empty());
-    }
-    for (const Statement& st : s.statements) {
-      if (st.kind == Statement::Kind::kCall) {
-        ASSERT_NE(st.method, nullptr);
-      }
-    }
-    const ParsedValue v = parse_value(text);
-    if (v.error) {
-      ASSERT_GE(v.error->at.column, 1);
-    }
-  }
 }
 
 }  // namespace
