@@ -151,18 +151,13 @@ TEST_F(Binding, AnArgumentOfTheWrongKindFailsWithTheConversionError) {
   EXPECT_EQ(checked, 51 * 7 + 5 * 4 + 8 * 4 + 1 * 5);
 }
 
+// Which names and identifiers are unknown is method_table_test.cpp's; here,
+// that invoke refuses them before anything runs.
 TEST_F(Binding, UnknownNamesAndIdentifiersFailWith438) {
   std::vector<Variant> values;
   auto p = pointers(values);
-  for (const char* name : {"mFoo", "SwapValues", "DetOrder3", "", "ErrCode"}) {
-    SCOPED_TRACE(name);
-    EXPECT_RUNTIME_ERROR(invoke(m_, name, p), 438);
-  }
-  for (std::int32_t id : {0, kDispidBase + 0x01, kDispidBase + 0x16, kDispidBase + 0x21,
-                          kDispidBase + 0x28, kDispidBase + 0x2C, -1}) {
-    SCOPED_TRACE(id);
-    EXPECT_RUNTIME_ERROR(invoke(m_, id, p), 438);
-  }
+  EXPECT_RUNTIME_ERROR(invoke(m_, "SwapValues", p), 438);
+  EXPECT_RUNTIME_ERROR(invoke(m_, kDispidBase + 0x21, p), 438);
   EXPECT_EQ(m_.ErrCode(), 1);
 }
 
