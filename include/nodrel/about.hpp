@@ -1,6 +1,6 @@
 // The About box: its texts, its layout, and the system information button.
 //
-// The dialog itself is the platform's (Platform::show_about); what is fixed
+// The dialog itself is the platform's (AboutHost::show); what is fixed
 // here is what it shows and the order of the lookups behind its button:
 //
 //   about_texts().caption   -> "Info on Nodrel"
@@ -113,13 +113,14 @@ class NODREL_API AboutHost {
 
 // The host of the process. By default, on POSIX systems, the texts go to the
 // controlling terminal, followed by an OK prompt that waits for Enter; with
-// no terminal the call returns at once. Setting nullptr returns to the
-// default.
+// no terminal the call returns at once. On Windows it is a modal dialog
+// whose button looks the tool up in the registry. Setting nullptr returns to
+// the default.
 NODREL_API void set_about_host(std::shared_ptr<AboutHost> host);
 NODREL_API AboutHost& about_host();
 
-// The platform's default host (on POSIX systems the terminal one above); a
-// new object at each call.
+// The platform's default host (the terminal or the dialog above); a new
+// object at each call.
 NODREL_API std::shared_ptr<AboutHost> default_about_host();
 
 }  // namespace nodrel

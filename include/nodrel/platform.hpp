@@ -63,6 +63,13 @@ class NODREL_API Platform {
 //     error 17;
 //   - files are opened by the path exactly as given (names are
 //     case-sensitive).
+// On Windows:
+//   - the message box is the system's (MessageBoxA), with an empty caption,
+//     modal for the calling thread's windows;
+//   - the clipboard is the system's, its text as CF_TEXT; a clipboard that
+//     another program keeps open fails with run-time error 17;
+//   - texts, paths included, are in the ANSI code page, the encoding of the
+//     core's strings on Windows, and are written as they are.
 NODREL_API std::shared_ptr<Platform> system_platform();
 
 // The platform of the process, shared by every Matr object that was not
