@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: the normal build and the sanitizer build.
+# Builds and runs every test suite: the normal build, the sanitizer build,
+# the Windows build under Wine and the fuzzers.
 # Run as root on a fresh machine, it first installs the Debian packages the
 # suites need.
 set -euo pipefail
@@ -10,6 +11,9 @@ packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip)
 # The fuzz targets: clang and its libFuzzer runtime.
 packages+=(clang libclang-rt-14-dev)
+# The Windows build: the mingw-w64 cross compilers, widl and the IDL files it
+# imports, and Wine to run the tests.
+packages+=(mingw-w64 mingw-w64-tools libwine-dev wine wine64)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -34,6 +38,13 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" --output-on-failure || status=1
 done
+
+# The Windows build, cross-compiled, its tests run under Wine in a prefix of
+# the build's own.
+echo "=== windows build ==="
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+WINEDEBUG=-all ctest --preset windows --output-on-failure || status=1
 
 # Fuzzing: each libFuzzer target of fuzz/ runs for a fixed time, starting
 # from its seed corpus (fuzz/corpus/<target>) and what earlier runs found
