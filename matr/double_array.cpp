@@ -43,6 +43,17 @@ ArrayBound from_zero(std::int32_t u) {
 
 DoubleArray::DoubleArray(std::vector<ArrayBound> bounds) { assign(std::move(bounds)); }
 
+DoubleArray::DoubleArray(const DoubleArray& other) try
+    : bounds_(other.bounds_), data_(other.data_), fixed_(other.fixed_) {
+} catch (const std::bad_alloc&) {
+  raise(ErrorNumber::kOutOfMemory);
+}
+
+DoubleArray& DoubleArray::operator=(const DoubleArray& other) {
+  if (this != &other) *this = DoubleArray(other);
+  return *this;
+}
+
 void DoubleArray::assign(std::vector<ArrayBound> bounds) {
   for (const ArrayBound& b : bounds) {
     // The upper bound must be representable as a signed 32-bit index.

@@ -57,6 +57,15 @@ class NODREL_API DoubleArray {
   // error 7 when it would hold more than kMaxArrayElements elements.
   explicit DoubleArray(std::vector<ArrayBound> bounds);
 
+  // Copies take bounds, elements and fixedness. A copy the system cannot
+  // allocate fails with run-time error 7, and an assignment then leaves the
+  // target as it was.
+  DoubleArray(const DoubleArray& other);
+  DoubleArray& operator=(const DoubleArray& other);
+  DoubleArray(DoubleArray&&) noexcept = default;
+  DoubleArray& operator=(DoubleArray&&) noexcept = default;
+  ~DoubleArray() = default;
+
   // A Vector with lower bound `lower` holding `values`:
   //   vector({3, 4})     -> bounds 1..2
   //   vector({3, 4}, 0)  -> bounds 0..1
