@@ -180,7 +180,8 @@ class ScopedPath {
 
 TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
   // xdotool is started by its full path, so PATH can hold no tool at all.
-  const std::filesystem::path empty = std::filesystem::temp_directory_path() / "nodrel-no-tools";
+  const std::filesystem::path empty =
+      std::filesystem::temp_directory_path() / ("nodrel-no-tools-" + std::to_string(getpid()));
   std::filesystem::create_directories(empty);
   std::string message;
   AboutDialog* about = nullptr;
@@ -200,17 +201,24 @@ TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
   });
   EXPECT_EQ(message, "Systema info not available");
   EXPECT_EQ(seen.reason, CloseReason::kWindow);  // the About box stayed open until Escape
+  std::filesystem::remove_all(empty);
 }
 
 TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaiting) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "nodrel-tools";
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("nodrel-tools-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::filesystem::path marker = dir / "started";
+  const std::filesystem::path release = dir / "release";
   std::filesystem::remove(marker);
+  std::filesystem::remove(release);
   const std::filesystem::path tool = dir / "hardinfo";
   {
+    // The tool runs until the test releases it (at most ten seconds), so
+    // the dialog can only have closed if the call did not wait for it.
     std::ofstream script(tool);
-    script << "#!/bin/sh\nsleep 1\ntouch '" << marker.string() << "'\n";
+    script << "#!/bin/sh\nfor k in $(seq 200); do [ -f '" << release.string()
+           << "' ] && break; sleep 0.05; done\ntouch '" << marker.string() << "'\n";
   }
   std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
   bool message_shown = false;
@@ -224,14 +232,16 @@ TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaiting) {
     click(d.window(), d.sys_info());
     after(0.5, [&d] { key(d.window(), "Escape"); });
   });
-  // The dialog closed before the tool finished its second of sleep.
+  // The dialog closed while the tool was still held.
   EXPECT_FALSE(std::filesystem::exists(marker));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  std::ofstream{release};
   for (int k = 0; k < 50 && !std::filesystem::exists(marker); ++k) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   EXPECT_TRUE(std::filesystem::exists(marker));
   EXPECT_FALSE(message_shown);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(DesktopTest, PrintToTheMessageBox) {
