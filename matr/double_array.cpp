@@ -1,8 +1,10 @@
 #include "nodrel/double_array.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <new>
+#include <span>
 #include <utility>
 
 #include "nodrel/error.hpp"
@@ -13,7 +15,7 @@ namespace {
 
 // The number of elements of an array with these bounds, or an error 7 when
 // it exceeds what one array may hold.
-std::size_t element_count(const std::vector<ArrayBound>& bounds) {
+std::size_t element_count(std::span<const ArrayBound> bounds) {
   if (bounds.empty()) return 0;
   std::uint64_t total = 1;
   for (const ArrayBound& b : bounds) {
@@ -142,16 +144,33 @@ double& DoubleArray::operator()(std::int32_t i, std::int32_t j) { return data_[o
 double DoubleArray::operator()(std::int32_t i, std::int32_t j) const { return data_[offset(i, j)]; }
 
 void DoubleArray::redim(std::int32_t u) {
-  ArrayBound b = from_zero(u);
+  const ArrayBound b[] = {from_zero(u)};
   if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
-  assign({b});
+  reshape(b);
 }
 
 void DoubleArray::redim(std::int32_t u1, std::int32_t u2) {
-  ArrayBound b1 = from_zero(u1);
-  ArrayBound b2 = from_zero(u2);
+  const ArrayBound b[] = {from_zero(u1), from_zero(u2)};
   if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
-  assign({b1, b2});
+  reshape(b);
+}
+
+void DoubleArray::reshape(std::span<const ArrayBound> bounds) {
+  const std::size_t n = element_count(bounds);
+  if (n != data_.size()) {
+    assign(std::vector<ArrayBound>(bounds.begin(), bounds.end()));
+    return;
+  }
+  // As many elements as before: the storage is zeroed in place, so that a
+  // destination re-dimensioned to the same size call after call (a product
+  // in a loop) costs no allocation. The bounds are set first: they are the
+  // only step that may allocate, and a refusal leaves the array as it was.
+  try {
+    bounds_.assign(bounds.begin(), bounds.end());
+  } catch (const std::bad_alloc&) {
+    raise(ErrorNumber::kOutOfMemory);
+  }
+  std::fill(data_.begin(), data_.end(), 0.0);
 }
 
 std::vector<double> DoubleArray::values() const {

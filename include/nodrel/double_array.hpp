@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "nodrel/export.hpp"
@@ -134,6 +135,7 @@ class NODREL_API DoubleArray {
   std::size_t offset(std::int32_t i) const;
   std::size_t offset(std::int32_t i, std::int32_t j) const;
   void assign(std::vector<ArrayBound> bounds);
+  void reshape(std::span<const ArrayBound> bounds);
 
   std::vector<ArrayBound> bounds_;
   std::vector<double> data_;
