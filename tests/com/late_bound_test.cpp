@@ -202,5 +202,225 @@ TEST_F(LateBound, WrongArgumentsAreRefusedByTheDispatcher) {
   EXPECT_EQ(call(L"mDet", {text.ptr()}), DISP_E_TYPEMISMATCH);
 }
 
+// The type information of a client object: its name alone.
+class NamedType final : public ITypeInfo {
+ public:
+  explicit NamedType(const wchar_t* name) : name_(name) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_ITypeInfo) ? this : nullptr;
+    return *out != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetDocumentation(MEMBERID id, BSTR* name, BSTR*, DWORD*,
+                                             BSTR*) override {
+    if (id != MEMBERID_NIL || name == nullptr) return E_INVALIDARG;
+    *name = SysAllocString(name_);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeAttr(TYPEATTR**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetFuncDesc(UINT, FUNCDESC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetVarDesc(UINT, VARDESC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetNames(MEMBERID, BSTR*, UINT, UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetRefTypeOfImplType(UINT, HREFTYPE*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetImplTypeFlags(UINT, INT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(LPOLESTR*, UINT, MEMBERID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(PVOID, MEMBERID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE AddressOfMember(MEMBERID, INVOKEKIND, PVOID*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, PVOID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMops(MEMBERID, BSTR*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetContainingTypeLib(ITypeLib**, UINT*) override { return E_NOTIMPL; }
+  void STDMETHODCALLTYPE ReleaseTypeAttr(TYPEATTR*) override {}
+  void STDMETHODCALLTYPE ReleaseFuncDesc(FUNCDESC*) override {}
+  void STDMETHODCALLTYPE ReleaseVarDesc(VARDESC*) override {}
+
+ private:
+  const wchar_t* name_;
+};
+
+// How a member of a fake client object fails: DISP_E_UNKNOWNNAME from
+// GetIDsOfNames (the member is missing), any other HRESULT from Invoke,
+// with EXCEPINFO filled in for DISP_E_EXCEPTION.
+struct MemberFailure {
+  const wchar_t* member = nullptr;
+  HRESULT hr = S_OK;
+  SCODE scode = 0;
+  WORD wcode = 0;
+  const wchar_t* description = nullptr;
+};
+
+// A client's print destination as a late-bound client passes it: type
+// information naming its kind (none for a null kind), the members Cls,
+// Print, Text, Caption and EndDoc, each call recorded.
+class FakeWidget final : public IDispatch {
+ public:
+  FakeWidget(const wchar_t* kind, MemberFailure failure)
+      : kind_(kind), type_(kind != nullptr ? kind : L""), failure_(failure) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    *out = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
+    if (*out == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+  ULONG STDMETHODCALLTYPE Release() override { return --references; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    *count = kind_ != nullptr ? 1 : 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    *info = kind_ != nullptr ? &type_ : nullptr;
+    return kind_ != nullptr ? S_OK : TYPE_E_ELEMENTNOTFOUND;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID,
+                                          DISPID* id) override {
+    *id = DISPID_UNKNOWN;
+    for (DISPID k = 0; k < 5; ++k) {
+      if (_wcsicmp(names[0], kMembers[k]) == 0) *id = k;
+    }
+    if (*id == DISPID_UNKNOWN) return DISP_E_UNKNOWNNAME;
+    return failing(*id) && failure_.hr == DISP_E_UNKNOWNNAME ? DISP_E_UNKNOWNNAME : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT*) override {
+    if (failing(id)) {
+      exception->scode = failure_.scode;
+      exception->wCode = failure_.wcode;
+      exception->bstrDescription =
+          failure_.description != nullptr ? SysAllocString(failure_.description) : nullptr;
+      return failure_.hr;
+    }
+    std::wstring call = kMembers[id];
+    if (flags == DISPATCH_PROPERTYGET) {
+      V_VT(result) = VT_BSTR;
+      V_BSTR(result) = SysAllocString(value_.c_str());
+      calls.push_back(call + L"?");
+      return S_OK;
+    }
+    if (params->cArgs == 1 && V_VT(&params->rgvarg[0]) != VT_BSTR) return DISP_E_TYPEMISMATCH;
+    const std::wstring argument = params->cArgs == 1 ? text_of(V_BSTR(&params->rgvarg[0])) : L"";
+    if (flags == DISPATCH_PROPERTYPUT) {
+      if (params->cNamedArgs != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) {
+        return DISP_E_PARAMNOTFOUND;
+      }
+      value_ = argument;
+      calls.push_back(call + L"=" + argument);
+    } else {
+      calls.push_back(params->cArgs == 1 ? call + L"(" + argument + L")" : call);
+    }
+    return S_OK;
+  }
+
+  ULONG references = 1;
+  std::vector<std::wstring> calls;
+
+ private:
+  static constexpr const wchar_t* kMembers[] = {L"Cls", L"Print", L"Text", L"Caption", L"EndDoc"};
+  bool failing(DISPID id) const {
+    return failure_.member != nullptr && wcscmp(failure_.member, kMembers[id]) == 0;
+  }
+  const wchar_t* kind_;
+  NamedType type_;
+  MemberFailure failure_;
+  std::wstring value_;
+};
+
+// mPrint to a client's object: the kind its type information names decides
+// which members are called; a member's failure reaches the caller as a
+// run-time error; the server keeps no reference to the object.
+TEST_F(LateBound, PrintToClientObjects) {
+  const std::wstring text = L"A\r\n1.0000E+00  ";  // the number 1 under the comment "A"
+  struct Row {
+    const char* name;
+    const wchar_t* kind;
+    MemberFailure failure;
+    std::vector<std::wstring> calls;
+    int error;  // 0: the call succeeds
+    const wchar_t* description;
+  };
+  const Row rows[] = {
+      {"form", L"Form", {}, {L"Cls", L"Print(" + text + L")"}, 0, nullptr},
+      {"picture box", L"PictureBox", {}, {L"Cls", L"Print(" + text + L")"}, 0, nullptr},
+      {"text box, any case",
+       L"textbox",
+       {},
+       {L"Text=", L"Text?", L"Text=" + text + L"\r\n"},
+       0,
+       nullptr},
+      {"label", L"Label", {}, {L"Caption=", L"Caption?", L"Caption=" + text}, 0, nullptr},
+      {"printer", L"Printer", {}, {L"Print(" + text + L")", L"EndDoc"}, 0, nullptr},
+      {"another kind", L"ListBox", {}, {}, 0, nullptr},
+      {"no type information", nullptr, {}, {}, 0, nullptr},
+      {"client's run-time error",
+       L"Form",
+       {L"Print", DISP_E_EXCEPTION, runtime_error(380), 0, L"Bad picture"},
+       {L"Cls"},
+       380,
+       L"Bad picture"},
+      {"client's wCode",
+       L"Printer",
+       {L"EndDoc", DISP_E_EXCEPTION, 0, 1001, L"Out of paper"},
+       {L"Print(" + text + L")"},
+       1001,
+       L"Out of paper"},
+      {"foreign scode keeps its text",
+       L"TextBox",
+       {L"Text", DISP_E_EXCEPTION, E_FAIL, 0, L"Read only"},
+       {},
+       440,
+       L"Read only"},
+      {"foreign HRESULT", L"PictureBox", {L"Cls", E_ACCESSDENIED}, {}, 440, L"Automation error"},
+      {"member missing",
+       L"Label",
+       {L"Caption", DISP_E_UNKNOWNNAME},
+       {},
+       438,
+       L"Object doesn't support this property or method"},
+      {"member not found",
+       L"Printer",
+       {L"Print", DISP_E_MEMBERNOTFOUND},
+       {},
+       438,
+       L"Object doesn't support this property or method"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeWidget widget(row.kind, row.failure);
+    Var number = Var::number(1);
+    Var object;
+    V_VT(object.ptr()) = VT_DISPATCH;
+    V_DISPATCH(object.ptr()) = &widget;
+    widget.AddRef();
+    Var missing = Var::missing();
+    Var comment = Var::text(L"A");
+    Var append;
+    V_VT(append.ptr()) = VT_BOOL;
+    V_BOOL(append.ptr()) = VARIANT_FALSE;
+    const HRESULT hr = call(L"mPrint", {number.ptr(), object.ptr(), missing.ptr(), missing.ptr(),
+                                        comment.ptr(), missing.ptr(), append.ptr()});
+    EXPECT_EQ(widget.calls, row.calls);
+    if (row.error == 0) {
+      EXPECT_EQ(hr, S_OK);
+    } else {
+      ASSERT_EQ(hr, DISP_E_EXCEPTION);
+      EXPECT_EQ(exception_.scode, runtime_error(row.error));
+      EXPECT_EQ(text_of(exception_.bstrDescription), row.description);
+      clear_exception();
+    }
+    VariantClear(object.ptr());
+    EXPECT_EQ(widget.references, 1u) << "the server released the client's object";
+  }
+}
+
 }  // namespace
 }  // namespace nodrel::com::test
