@@ -179,8 +179,12 @@ DISPPARAMS* ScriptArguments::convert(ITypeInfo* info, DISPID id, DISPPARAMS* par
     // Named arguments come first, then the positional ones last to first.
     const INT position = k < params->cNamedArgs ? params->rgdispidNamedArgs[k]
                                                 : static_cast<INT>(params->cArgs - 1 - k);
-    if (position < 0 || position >= f.cParams) continue;  // Invoke refuses it
-    const TYPEDESC& type = f.lprgelemdescParam[position].tdesc;
+    // An argument beyond the parameters, or in the result's place, is
+    // Invoke's to refuse.
+    if (position < 0 || position >= f.cParams) continue;
+    const ELEMDESC& parameter = f.lprgelemdescParam[position];
+    if ((parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) != 0) continue;
+    const TYPEDESC& type = parameter.tdesc;
     if (type.vt != VT_PTR) continue;
     const TYPEDESC& referenced = *type.lptdesc;
     Kind kind;

@@ -18,6 +18,15 @@ namespace nodrel::com::test {
 // nodrel.dll next to the test program (the build puts both in one folder).
 std::wstring dll_path();
 
+// An entry point of `module`. GetProcAddress returns a generic function
+// pointer; the detour through void* keeps the conversion to the real
+// signature free of warnings.
+template <typename Function>
+Function entry_point(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+
 // A new Matr created through the registry, by ProgID, as clients create it.
 ComPtr<_Matr> create_matr();
 

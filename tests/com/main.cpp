@@ -17,8 +17,8 @@ class UnloadCheck : public testing::EmptyTestEventListener {
   void OnTestProgramStart(const testing::UnitTest&) override {
     module_ = LoadLibraryW(nodrel::com::test::dll_path().c_str());
     if (module_ == nullptr) return;
-    can_unload_now_ = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    can_unload_now_ =
+        nodrel::com::test::entry_point<nodrel::com::test::CanUnloadNow>(module_, "DllCanUnloadNow");
   }
   void OnTestEnd(const testing::TestInfo&) override {
     ASSERT_NE(can_unload_now_, nullptr) << "nodrel.dll or its DllCanUnloadNow not found";
@@ -30,7 +30,7 @@ class UnloadCheck : public testing::EmptyTestEventListener {
 
  private:
   HMODULE module_ = nullptr;
-  HRESULT(STDAPICALLTYPE* can_unload_now_)() = nullptr;
+  nodrel::com::test::CanUnloadNow can_unload_now_ = nullptr;
 };
 
 }  // namespace

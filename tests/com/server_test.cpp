@@ -8,14 +8,6 @@ namespace nodrel::com::test {
 namespace {
 
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-
-// GetProcAddress returns a generic function pointer; the detour through
-// void* keeps the conversion to the real signature free of warnings.
-template <typename Function>
-Function entry_point(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 class ServerTest : public testing::Test {
  protected:
