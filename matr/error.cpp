@@ -27,6 +27,7 @@ std::string_view describe(ErrorNumber number) noexcept {
     case ErrorNumber::kInvalidUseOfNull: return "Invalid use of Null";
     case ErrorNumber::kObjectRequired: return "Object required";
     case ErrorNumber::kObjectDoesntSupport: return "Object doesn't support this property or method";
+    case ErrorNumber::kAutomationError: return "Automation error";
     case ErrorNumber::kArgumentNotOptional: return "Argument not optional";
     case ErrorNumber::kWrongNumberOfArguments:
       return "Wrong number of arguments or invalid property assignment";

@@ -45,6 +45,7 @@ enum class ErrorNumber : int {
   kCantPerformRequestedOperation = 17,  // "Can't perform requested operation"
   kObjectRequired = 424,                // "Object required"
   kObjectDoesntSupport = 438,           // "Object doesn't support this property or method"
+  kAutomationError = 440,               // "Automation error"
   kArgumentNotOptional = 449,           // "Argument not optional"
   kWrongNumberOfArguments = 450,  // "Wrong number of arguments or invalid property assignment"
 };

@@ -35,12 +35,12 @@ HRESULT set_error_info(HRESULT hr, std::wstring_view description) noexcept {
   return hr;
 }
 
-HRESULT fail_with_current_exception() noexcept {
+HRESULT fail_with_current_exception(std::string_view note) noexcept {
   try {
     throw;
   } catch (const Error& e) {
     try {
-      return set_error_info(error_hresult(e.code()), to_wide(e.description()));
+      return set_error_info(error_hresult(e.code()), to_wide(e.description() + std::string(note)));
     } catch (...) {
       // No memory for the description: the number alone still reaches the caller.
       return error_hresult(e.code());
@@ -50,6 +50,24 @@ HRESULT fail_with_current_exception() noexcept {
                           L"Out of memory");
   } catch (...) {
     return set_error_info(error_hresult(kInternalError), L"Internal error");
+  }
+}
+
+std::string write_back_note() noexcept {
+  try {
+    std::string description;
+    try {
+      throw;
+    } catch (const Error& e) {
+      description = e.description();
+    } catch (const std::bad_alloc&) {
+      description = "Out of memory";
+    } catch (...) {
+      description = "Internal error";
+    }
+    return " (arguments not handed back: " + description + ")";
+  } catch (...) {
+    return {};
   }
 }
 

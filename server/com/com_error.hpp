@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 namespace nodrel::com {
@@ -32,8 +33,17 @@ constexpr bool is_runtime_error(HRESULT hr) noexcept {
 // the thread's error object. Call it only from inside a catch block. This is
 // the one place where a C++ exception becomes a COM error: a nodrel::Error
 // keeps its number and description, running out of memory is error 7, and
-// anything else is error 51, "Internal error".
-HRESULT fail_with_current_exception() noexcept;
+// anything else is error 51, "Internal error". A `note` is added to the
+// description (see write_back_note()).
+HRESULT fail_with_current_exception(std::string_view note = {}) noexcept;
+
+// When a call failed and handing its arguments back failed as well, the
+// method's error stays the one reported (it is the cause, and the caller's
+// handler is written for it), and the second failure is added to its
+// description, so that the caller knows its variables may not hold all the
+// method wrote: " (arguments not handed back: Out of memory)". Call it from
+// inside the catch block of the write-back; empty when memory runs out.
+std::string write_back_note() noexcept;
 
 // Sets the thread's error object for run-time error `hr` (source
 // kErrorSource, interface _Matr) and returns `hr`.

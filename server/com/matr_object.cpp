@@ -12,6 +12,7 @@
 #include "server/com/call_frame.hpp"
 #include "server/com/com_error.hpp"
 #include "server/com/module.hpp"
+#include "server/com/script_arguments.hpp"
 #include "server/com/text.hpp"
 
 namespace nodrel::com {
@@ -72,6 +73,20 @@ void complete_exception(EXCEPINFO& exception, HRESULT failure) {
   }
   if (exception.bstrDescription == nullptr && has_info) {
     info->GetDescription(&exception.bstrDescription);
+  }
+}
+
+void append_note(EXCEPINFO& exception, const std::string& note) noexcept {
+  try {
+    const BSTR own = exception.bstrDescription;
+    const std::wstring text =
+        std::wstring(own != nullptr ? own : L"", SysStringLen(own)) + to_wide(note);
+    if (BSTR extended = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+      SysFreeString(exception.bstrDescription);
+      exception.bstrDescription = extended;
+    }
+  } catch (...) {
+    // No memory for the longer text: the method's own description stays.
   }
 }
 
@@ -152,8 +167,24 @@ HRESULT STDMETHODCALLTYPE MatrObject::Invoke(DISPID id, REFIID riid, LCID /*lcid
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   SetErrorInfo(0, nullptr);
   last_failure_ = S_OK;
-  HRESULT hr = interface_info_->Invoke(static_cast<_Matr*>(this), id, flags, params, result,
-                                       exception, bad_argument);
+  ScriptArguments script;
+  HRESULT hr = S_OK;
+  std::string note;
+  try {
+    DISPPARAMS* typed = script.convert(interface_info_.get(), id, params);
+    hr = interface_info_->Invoke(static_cast<_Matr*>(this), id, flags, typed, result, exception,
+                                 bad_argument);
+    // Also after a failure: what the method wrote before its error is the
+    // caller's, as it is for a typed caller.
+    try {
+      script.write_back();
+    } catch (...) {
+      if (SUCCEEDED(hr)) throw;
+      note = write_back_note();
+    }
+  } catch (...) {
+    hr = fail_with_current_exception();
+  }
   if (is_runtime_error(hr) && exception != nullptr) {
     // Handed through unchanged: a late-bound caller expects the error in
     // EXCEPINFO, flagged by DISP_E_EXCEPTION.
@@ -161,6 +192,9 @@ HRESULT STDMETHODCALLTYPE MatrObject::Invoke(DISPID id, REFIID riid, LCID /*lcid
     hr = DISP_E_EXCEPTION;
   } else if (hr == DISP_E_EXCEPTION && exception != nullptr && FAILED(last_failure_)) {
     complete_exception(*exception, last_failure_);
+  }
+  if (!note.empty() && hr == DISP_E_EXCEPTION && exception != nullptr) {
+    append_note(*exception, note);
   }
   return hr;
 }
@@ -174,6 +208,7 @@ HRESULT MatrObject::run(Body&& body) noexcept {
   SetErrorInfo(0, nullptr);  // a stale description must never describe this call
   AddRef();
   HRESULT result = S_OK;
+  std::string note;
   try {
     CallFrame frame;
     std::exception_ptr failure;
@@ -184,16 +219,17 @@ HRESULT MatrObject::run(Body&& body) noexcept {
     }
     if (failure) {
       // What the method wrote before it failed reaches the caller; the error
-      // reported is the method's own, whatever write-back runs into.
+      // reported is the method's own, noting whatever write-back runs into.
       try {
         frame.write_back();
       } catch (...) {
+        note = write_back_note();
       }
       std::rethrow_exception(failure);
     }
     frame.write_back();
   } catch (...) {
-    result = fail_with_current_exception();
+    result = fail_with_current_exception(note);
     last_failure_ = result;
   }
   Release();

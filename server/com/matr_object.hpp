@@ -6,7 +6,9 @@
 // place where the core's run-time errors become HRESULTs and error objects.
 // IDispatch goes through the type library: ITypeInfo::Invoke converts the
 // caller's VARIANTs to the typed arguments and calls the method through the
-// function table, so early and late binding run the same code.
+// function table, so early and late binding run the same code. What it does
+// not convert, a script's references to variants, ScriptArguments converts
+// first (script_arguments.hpp).
 #ifndef NODREL_SERVER_COM_MATR_OBJECT_HPP
 #define NODREL_SERVER_COM_MATR_OBJECT_HPP
 

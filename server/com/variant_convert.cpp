@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "nodrel/error.hpp"
+#include "server/com/client_object.hpp"
 #include "server/com/safe_array.hpp"
 #include "server/com/text.hpp"
 
@@ -25,7 +26,7 @@ T load(const void* data) {
 
 Variant from_object(IUnknown* object) {
   if (object == nullptr) return Variant(std::shared_ptr<Object>());
-  return Variant(std::make_shared<ClientObject>(ComPtr<IUnknown>::share(object)));
+  return Variant(make_client_object(object));
 }
 
 // A value of automation type `type` stored at `data`: the union of a VARIANT,
@@ -143,12 +144,6 @@ struct VariantHolder {
 
 }  // namespace
 
-ComPtr<IDispatch> ClientObject::dispatch() const noexcept {
-  ComPtr<IDispatch> result;
-  if (object_) object_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(result.put()));
-  return result;
-}
-
 Variant from_variant(const VARIANT& value) {
   const VARIANT* v = &value;
   if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
@@ -215,7 +210,7 @@ VARIANT to_variant(const Variant& value) {
       V_ERROR(&v) = value.error()->scode;
       break;
     case VariantKind::kObject: {
-      const auto* client = dynamic_cast<const ClientObject*>(value.object()->get());
+      const auto* client = dynamic_cast<const ClientReference*>(value.object()->get());
       if (value.object()->get() != nullptr && client == nullptr) {
         // An object of the core's own has no automation counterpart.
         raise(ErrorNumber::kTypeMismatch);

@@ -5,7 +5,7 @@
 //   Integer                                       ->  VT_I4, or VT_R8 beyond 32 bits
 //   VT_R4, VT_R8, VT_CY, VT_DECIMAL               ->  Double (VT_R8 back)
 //   VT_ERROR                                      <-> Missing (DISP_E_PARAMNOTFOUND), an error
-//   VT_DISPATCH, VT_UNKNOWN                       <-> Object (a ClientObject)
+//   VT_DISPATCH, VT_UNKNOWN                       <-> Object (see client_object.hpp)
 //   VT_ARRAY | VT_R8                              <-> DoubleArray
 //   VT_ARRAY | any other element type             ->  VariantArray
 //   VariantArray                                  ->  VT_ARRAY | VT_VARIANT
@@ -16,22 +16,8 @@
 #include <windows.h>
 
 #include "nodrel/variant.hpp"
-#include "server/com/com_ptr.hpp"
 
 namespace nodrel::com {
-
-// An automation object the client passed in a variant (mPrint's print
-// destinations), held with a reference of its own.
-class ClientObject : public Object {
- public:
-  explicit ClientObject(ComPtr<IUnknown> object) : object_(std::move(object)) {}
-  IUnknown* get() const noexcept { return object_.get(); }
-  // The object's IDispatch, or null when it has none.
-  ComPtr<IDispatch> dispatch() const noexcept;
-
- private:
-  ComPtr<IUnknown> object_;
-};
 
 // The value of `value`. Run-time error 13 for a type the core has no
 // counterpart for (a record, a pointer, a nested reference), 7 when memory

@@ -2,9 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 
 namespace nodrel::com::test {
+
+namespace {
+
+Matrix from_rows(const Rows& rows) {
+  const LONG r = static_cast<LONG>(rows.size());
+  const LONG c = rows.empty() ? 0 : static_cast<LONG>(rows[0].size());
+  Matrix m{{{0, r - 1}, {0, c - 1}}, {}};
+  for (LONG j = 0; j < c; ++j) {
+    for (LONG i = 0; i < r; ++i) m.elements.push_back(rows[i][j]);
+  }
+  return m;
+}
+
+// The rows with a row 0 and a column 0 of `fill` in front.
+Rows bordered(const Rows& rows, double fill) {
+  Rows result(1, std::vector<double>(rows.empty() ? 1 : rows[0].size() + 1, fill));
+  for (const auto& row : rows) {
+    std::vector<double>& b = result.emplace_back(1, fill);
+    b.insert(b.end(), row.begin(), row.end());
+  }
+  return result;
+}
+
+Matrix shifted(Matrix m, LONG lower) {
+  for (auto& [low, high] : m.bounds) low += lower, high += lower;
+  return m;
+}
+
+Matrix vector_of(std::vector<double> values, double fill, bool border) {
+  if (border) values.insert(values.begin(), fill);
+  return Matrix{{{0, static_cast<LONG>(values.size()) - 1}}, values};
+}
+
+}  // namespace
 
 std::wstring dll_path() {
   wchar_t buffer[MAX_PATH] = {};
@@ -15,124 +50,83 @@ std::wstring dll_path() {
 
 ComPtr<_Matr> create_matr() {
   CLSID clsid{};
-  if (FAILED(CLSIDFromProgID(L"Nodrel.Matr", &clsid))) {
-    throw std::runtime_error("Nodrel.Matr is not registered");
-  }
   ComPtr<_Matr> matr;
-  if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__Matr,
+  if (FAILED(CLSIDFromProgID(L"Nodrel.Matr", &clsid)) ||
+      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__Matr,
                               reinterpret_cast<void**>(matr.put())))) {
     throw std::runtime_error("Nodrel.Matr cannot be created");
   }
   return matr;
 }
 
-Array::~Array() {
-  if (array_ != nullptr) SafeArrayDestroy(array_);
+void PrintTo(const Matrix& m, std::ostream* out) {
+  *out << "bounds";
+  for (const auto& [low, high] : m.bounds) *out << " " << low << ".." << high;
+  *out << ", elements";
+  for (double x : m.elements) *out << " " << x;
 }
 
-Array Array::matrix(const std::vector<std::vector<double>>& rows, LONG lower1, LONG lower2) {
-  const ULONG count1 = static_cast<ULONG>(rows.size());
-  const ULONG count2 = rows.empty() ? 0 : static_cast<ULONG>(rows[0].size());
-  SAFEARRAYBOUND bounds[2] = {{count1, lower1}, {count2, lower2}};
-  Array a(SafeArrayCreate(VT_R8, 2, bounds));
-  for (ULONG i = 0; i < count1; ++i) {
-    for (ULONG j = 0; j < count2; ++j) {
-      LONG index[2] = {lower1 + static_cast<LONG>(i), lower2 + static_cast<LONG>(j)};
-      double value = rows[i][j];
-      SafeArrayPutElement(a.get(), index, &value);
+Matrix in_matrix(const Rows& rows, LONG lower) {
+  return lower == 0 ? from_rows(bordered(rows, kUnused)) : shifted(from_rows(rows), lower);
+}
+
+Matrix in_vector(const std::vector<double>& values, LONG lower) {
+  return lower == 0 ? vector_of(values, kUnused, true)
+                    : shifted(vector_of(values, 0, false), lower);
+}
+
+Matrix made(const Rows& rows) { return from_rows(bordered(rows, 0.0)); }
+Matrix made_vector(const std::vector<double>& values) { return vector_of(values, 0.0, true); }
+
+SAFEARRAY* make_array(const Matrix& m, VARTYPE element_type) {
+  if (m.bounds.empty()) return nullptr;
+  std::vector<SAFEARRAYBOUND> bounds;
+  for (const auto& [low, high] : m.bounds)
+    bounds.push_back({static_cast<ULONG>(high - low + 1), low});
+  SAFEARRAY* array = SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data());
+  void* data = nullptr;
+  SafeArrayAccessData(array, &data);
+  for (std::size_t k = 0; k < m.elements.size(); ++k) {
+    if (element_type == VT_R8) {
+      static_cast<double*>(data)[k] = m.elements[k];
+    } else {
+      VARIANT& element = static_cast<VARIANT*>(data)[k];
+      V_VT(&element) = VT_R8;
+      V_R8(&element) = m.elements[k];
     }
   }
-  return a;
+  SafeArrayUnaccessData(array);
+  return array;
 }
 
-Array Array::vector(const std::vector<double>& values, LONG lower) {
-  SAFEARRAYBOUND bounds[1] = {{static_cast<ULONG>(values.size()), lower}};
-  Array a(SafeArrayCreate(VT_R8, 1, bounds));
-  for (ULONG i = 0; i < values.size(); ++i) {
-    LONG index = lower + static_cast<LONG>(i);
-    double value = values[i];
-    SafeArrayPutElement(a.get(), &index, &value);
+Matrix read_array(SAFEARRAY* array) {
+  Matrix m;
+  if (array == nullptr) return m;
+  std::size_t count = 1;
+  for (UINT d = 1; d <= SafeArrayGetDim(array); ++d) {
+    LONG low = 0;
+    LONG high = 0;
+    SafeArrayGetLBound(array, d, &low);
+    SafeArrayGetUBound(array, d, &high);
+    m.bounds.emplace_back(low, high);
+    count *= static_cast<std::size_t>(high - low + 1);
   }
-  return a;
-}
-
-std::vector<std::pair<LONG, LONG>> Array::bounds() const {
-  std::vector<std::pair<LONG, LONG>> result;
-  if (array_ == nullptr) return result;
-  for (UINT d = 1; d <= SafeArrayGetDim(array_); ++d) {
-    LONG lower = 0;
-    LONG upper = 0;
-    SafeArrayGetLBound(array_, d, &lower);
-    SafeArrayGetUBound(array_, d, &upper);
-    result.emplace_back(lower, upper);
-  }
-  return result;
-}
-
-std::vector<std::vector<double>> Array::rows() const {
-  const auto b = bounds();
-  if (b.size() != 2) throw std::logic_error("not a matrix");
-  std::vector<std::vector<double>> result;
-  for (LONG i = b[0].first; i <= b[0].second; ++i) {
-    std::vector<double>& row = result.emplace_back();
-    for (LONG j = b[1].first; j <= b[1].second; ++j) {
-      LONG index[2] = {i, j};
-      double value = 0;
-      SafeArrayGetElement(array_, index, &value);
-      row.push_back(value);
+  VARTYPE type = VT_EMPTY;
+  SafeArrayGetVartype(array, &type);
+  void* data = nullptr;
+  SafeArrayAccessData(array, &data);
+  for (std::size_t k = 0; k < count; ++k) {
+    if (type == VT_R8) {
+      m.elements.push_back(static_cast<double*>(data)[k]);
+    } else {
+      const VARIANT& element = static_cast<VARIANT*>(data)[k];
+      EXPECT_EQ(V_VT(&element), VT_R8) << "element " << k;
+      m.elements.push_back(V_VT(&element) == VT_R8 ? V_R8(&element)
+                                                   : std::numeric_limits<double>::quiet_NaN());
     }
   }
-  return result;
-}
-
-std::vector<double> Array::values() const {
-  const auto b = bounds();
-  if (b.size() != 1) throw std::logic_error("not a vector");
-  std::vector<double> result;
-  for (LONG i = b[0].first; i <= b[0].second; ++i) {
-    double value = 0;
-    SafeArrayGetElement(array_, &i, &value);
-    result.push_back(value);
-  }
-  return result;
-}
-
-Array in_matrix(const Rows& rows, LONG lower) {
-  if (lower != 0) return Array::matrix(rows, lower);
-  Rows bordered;
-  const std::size_t columns = rows.empty() ? 0 : rows[0].size();
-  bordered.emplace_back(columns + 1, kUnused);
-  for (const auto& row : rows) {
-    std::vector<double>& b = bordered.emplace_back(1, kUnused);
-    b.insert(b.end(), row.begin(), row.end());
-  }
-  return Array::matrix(bordered, 0);
-}
-
-Array in_vector(const std::vector<double>& values, LONG lower) {
-  if (lower != 0) return Array::vector(values, lower);
-  std::vector<double> bordered(1, kUnused);
-  bordered.insert(bordered.end(), values.begin(), values.end());
-  return Array::vector(bordered, 0);
-}
-
-Rows made(const Rows& rows) {
-  Rows result;
-  const std::size_t columns = rows.empty() ? 0 : rows[0].size();
-  result.emplace_back(columns + 1, 0.0);
-  for (const auto& row : rows) {
-    std::vector<double>& r = result.emplace_back(1, 0.0);
-    r.insert(r.end(), row.begin(), row.end());
-  }
-  return result;
-}
-
-Rows in_place(const Rows& rows, LONG lower) {
-  if (lower != 0) return rows;
-  Rows result = made(rows);
-  for (double& v : result[0]) v = kUnused;
-  for (auto& row : result) row[0] = kUnused;
-  return result;
+  SafeArrayUnaccessData(array);
+  return m;
 }
 
 Var Var::number(double value) {
@@ -153,41 +147,6 @@ Var Var::missing() {
   Var v;
   V_VT(v.ptr()) = VT_ERROR;
   V_ERROR(v.ptr()) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
-
-Var Var::reference_to(SAFEARRAY** array) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_ARRAY | VT_R8;
-  V_ARRAYREF(v.ptr()) = array;
-  return v;
-}
-
-Var Var::reference_to(double* value) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_R8;
-  V_R8REF(v.ptr()) = value;
-  return v;
-}
-
-Var Var::reference_to(LONG* value) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_I4;
-  V_I4REF(v.ptr()) = value;
-  return v;
-}
-
-Var Var::reference_to(BSTR* value) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_BSTR;
-  V_BSTRREF(v.ptr()) = value;
-  return v;
-}
-
-Var Var::reference_to(VARIANT* value) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(v.ptr()) = value;
   return v;
 }
 

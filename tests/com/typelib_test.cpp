@@ -33,17 +33,16 @@ VARTYPE referenced_type(ArgKind kind) {
   return VT_EMPTY;
 }
 
-TEST(TypeLibrary, LibraryNameVersionLocaleAndHelpString) {
+TEST(TypeLibrary, LibraryClassAndInterfaceAttributes) {
   ComPtr<ITypeLib> library = load_library();
   ASSERT_TRUE(library);
-  TLIBATTR* attributes = nullptr;
-  ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
-  EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_Nodrel));
-  EXPECT_EQ(attributes->wMajorVerNum, 29);
-  EXPECT_EQ(attributes->wMinorVerNum, 0);
-  EXPECT_EQ(attributes->lcid, 0x0409u);
-  library->ReleaseTLibAttr(attributes);
-
+  TLIBATTR* lib = nullptr;
+  ASSERT_EQ(library->GetLibAttr(&lib), S_OK);
+  EXPECT_TRUE(IsEqualGUID(lib->guid, LIBID_Nodrel));
+  EXPECT_EQ(lib->wMajorVerNum, 29);
+  EXPECT_EQ(lib->wMinorVerNum, 0);
+  EXPECT_EQ(lib->lcid, 0x0409u);
+  library->ReleaseTLibAttr(lib);
   BSTR name = nullptr;
   BSTR help = nullptr;
   ASSERT_EQ(library->GetDocumentation(-1, &name, &help, nullptr, nullptr), S_OK);
@@ -52,67 +51,52 @@ TEST(TypeLibrary, LibraryNameVersionLocaleAndHelpString) {
   SysFreeString(name);
   SysFreeString(help);
   EXPECT_EQ(library->GetTypeInfoCount(), 2u);
-}
 
-TEST(TypeLibrary, InterfaceIsDualHiddenNonextensibleAutomation) {
-  ComPtr<ITypeLib> library = load_library();
-  ASSERT_TRUE(library);
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(library->GetTypeInfoOfGuid(IID__Matr, info.put()), S_OK);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-  EXPECT_EQ(attributes->typekind, TKIND_DISPATCH);
-  const WORD dispatch_flags =
-      TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE;
-  EXPECT_EQ(attributes->wTypeFlags & dispatch_flags, dispatch_flags);
-  info->ReleaseTypeAttr(attributes);
-
-  // The function-table half carries the automation flag: its argument types
-  // are the ones the automation marshaller knows.
+  // Matr: creatable, _Matr its default interface; _Matr: a dual, hidden,
+  // nonextensible dispatch interface over a function table whose argument
+  // types the automation marshaller knows.
+  ComPtr<ITypeInfo> coclass;
+  ComPtr<ITypeInfo> dispatch;
+  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Matr, coclass.put()), S_OK);
+  ASSERT_EQ(library->GetTypeInfoOfGuid(IID__Matr, dispatch.put()), S_OK);
   HREFTYPE reference = 0;
-  ASSERT_EQ(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
-  ComPtr<ITypeInfo> table;
-  ASSERT_EQ(info->GetRefTypeInfo(reference, table.put()), S_OK);
-  ASSERT_EQ(table->GetTypeAttr(&attributes), S_OK);
-  EXPECT_EQ(attributes->typekind, TKIND_INTERFACE);
-  const WORD table_flags = TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FOLEAUTOMATION;
-  EXPECT_EQ(attributes->wTypeFlags & table_flags, table_flags);
-  table->ReleaseTypeAttr(attributes);
-
-  BSTR name = nullptr;
-  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
-  EXPECT_EQ(text_of(name), L"_Matr");
-  SysFreeString(name);
-}
-
-TEST(TypeLibrary, ClassMatrIsCreatableWithDefaultInterfaceMatr) {
-  ComPtr<ITypeLib> library = load_library();
-  ASSERT_TRUE(library);
-  ComPtr<ITypeInfo> info;
-  ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_Matr, info.put()), S_OK);
-  TYPEATTR* attributes = nullptr;
-  ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-  EXPECT_EQ(attributes->typekind, TKIND_COCLASS);
-  EXPECT_NE(attributes->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
-  EXPECT_EQ(attributes->cImplTypes, 1);
-  info->ReleaseTypeAttr(attributes);
-
-  INT flags = 0;
-  ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
-  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-  HREFTYPE reference = 0;
-  ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
   ComPtr<ITypeInfo> implemented;
-  ASSERT_EQ(info->GetRefTypeInfo(reference, implemented.put()), S_OK);
-  TYPEATTR* implemented_attributes = nullptr;
-  ASSERT_EQ(implemented->GetTypeAttr(&implemented_attributes), S_OK);
-  EXPECT_TRUE(IsEqualGUID(implemented_attributes->guid, IID__Matr));
-  implemented->ReleaseTypeAttr(implemented_attributes);
-
-  BSTR name = nullptr;
-  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
-  EXPECT_EQ(text_of(name), L"Matr");
-  SysFreeString(name);
+  ComPtr<ITypeInfo> table;
+  INT flags = 0;
+  ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
+  EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+  ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
+  ASSERT_EQ(coclass->GetRefTypeInfo(reference, implemented.put()), S_OK);
+  ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference), S_OK);
+  ASSERT_EQ(dispatch->GetRefTypeInfo(reference, table.put()), S_OK);
+  struct Expected {
+    ITypeInfo* info;
+    const wchar_t* name;
+    TYPEKIND kind;
+    WORD flags;
+    const GUID& guid;
+  };
+  const Expected types[] = {
+      {coclass.get(), L"Matr", TKIND_COCLASS, TYPEFLAG_FCANCREATE, CLSID_Matr},
+      {implemented.get(), L"_Matr", TKIND_DISPATCH, 0, IID__Matr},
+      {dispatch.get(), L"_Matr", TKIND_DISPATCH,
+       TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE,
+       IID__Matr},
+      {table.get(), L"_Matr", TKIND_INTERFACE,
+       TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN | TYPEFLAG_FOLEAUTOMATION, IID__Matr},
+  };
+  for (const Expected& e : types) {
+    SCOPED_TRACE(static_cast<int>(&e - types));
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(e.info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->typekind, e.kind);
+    EXPECT_EQ(attributes->wTypeFlags & e.flags, e.flags);
+    EXPECT_TRUE(IsEqualGUID(attributes->guid, e.guid));
+    e.info->ReleaseTypeAttr(attributes);
+    ASSERT_EQ(e.info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(text_of(name), e.name);
+    SysFreeString(name);
+  }
 }
 
 // The function table behind the dual interface: IUnknown and IDispatch's

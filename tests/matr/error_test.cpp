@@ -34,6 +34,7 @@ TEST(ErrorTest, NumbersAndDescriptions) {
       {ErrorNumber::kInvalidUseOfNull, 94, "Invalid use of Null"},
       {ErrorNumber::kObjectRequired, 424, "Object required"},
       {ErrorNumber::kObjectDoesntSupport, 438, "Object doesn't support this property or method"},
+      {ErrorNumber::kAutomationError, 440, "Automation error"},
       {ErrorNumber::kArgumentNotOptional, 449, "Argument not optional"},
       {ErrorNumber::kWrongNumberOfArguments, 450,
        "Wrong number of arguments or invalid property assignment"},
