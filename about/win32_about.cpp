@@ -409,7 +409,9 @@ class Win32AboutHost final : public AboutHost {
   void show(const AboutTexts& texts, const std::function<void()>& sys_info) override {
     constexpr DWORD kStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     DialogTemplate form(kStyle, 7, L"MS Shell Dlg", 8);
-    form.add_item(SS_ICON, kAboutIconId, kStatic, L"");
+    // Centred: the control keeps the size of picIcon, a 32-pixel icon with
+    // a margin around it, where an icon alone would shrink it to its own size.
+    form.add_item(SS_ICON | SS_CENTERIMAGE, kAboutIconId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutTitleId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutVersionId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDescriptionId, kStatic, L"");
