@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -36,8 +34,7 @@ void join_own_desktop() {
                      0, GENERIC_ALL, nullptr);
   SetThreadDesktop(desktop);
 }
-
-class OwnDesktop : public testing::Environment {
+struct OwnDesktop : testing::Environment {
   void SetUp() override { join_own_desktop(); }
 };
 testing::Environment* const kOwnDesktop = testing::AddGlobalTestEnvironment(new OwnDesktop);
@@ -59,36 +56,23 @@ std::string text_of(HWND window) {
   return text;
 }
 
-// The visible, enabled dialog of this process other than `except`, once its
-// thread answers messages, made the foreground window so that input goes to
-// it; nullptr after 20 seconds. The first window of a fresh Wine prefix can
-// take several seconds to come up.
+// A message box's text is in its static control of id 0xFFFF.
+std::string message_of(HWND box) { return text_of(GetDlgItem(box, 0xFFFF)); }
+
+// The visible, enabled dialog other than `except`, once its thread answers
+// messages, made the foreground window so that input goes to it; nullptr
+// after 20 seconds (the first window of a fresh Wine prefix takes seconds).
 HWND find_dialog(HWND except = nullptr) {
-  struct Search {
-    HWND except, found;
-  } search{except, nullptr};
-  auto match = [](HWND w, LPARAM data) -> BOOL {
-    auto& s = *reinterpret_cast<Search*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(w, &process);
-    char name[16] = "";
-    GetClassNameA(w, name, sizeof name);
-    if (w == s.except || process != GetCurrentProcessId() || !IsWindowVisible(w) ||
-        !IsWindowEnabled(w) || std::string(name) != "#32770") {
-      return TRUE;
+  for (int k = 0; k < 2000; ++k, Sleep(10)) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+      if (w == except || !IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
+      SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
+      SetForegroundWindow(w);
+      for (int j = 0; j < 100 && GetForegroundWindow() != w; ++j) Sleep(10);
+      return w;
     }
-    s.found = w;
-    return FALSE;
-  };
-  for (int k = 0; k < 2000 && search.found == nullptr; ++k) {
-    EnumWindows(match, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) Sleep(10);
   }
-  if (search.found == nullptr) return nullptr;
-  SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
-  SetForegroundWindow(search.found);
-  for (int k = 0; k < 100 && GetForegroundWindow() != search.found; ++k) Sleep(10);
-  return search.found;
+  return nullptr;
 }
 
 void press(BYTE key) {
@@ -96,12 +80,16 @@ void press(BYTE key) {
   keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
 }
 
+// The move and the button in one stream of input: a cursor moved apart
+// (SetCursorPos) may still be where the last click was when the button
+// goes down. Absolute coordinates are in 65536ths of the screen.
 void click(HWND control) {
   RECT r;
   GetWindowRect(control, &r);
-  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-  mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-  mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+  const DWORD x = MulDiv((r.left + r.right) / 2, 65536, GetSystemMetrics(SM_CXSCREEN));
+  const DWORD y = MulDiv((r.top + r.bottom) / 2, 65536, GetSystemMetrics(SM_CYSCREEN));
+  mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, x, y, 0, 0);
+  mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, x, y, 0, 0);
 }
 
 // Makes `call`, which shows a window and returns once it is closed, while
@@ -114,39 +102,21 @@ void as_user(const std::function<void()>& call, const std::function<void()>& use
   call();
 }
 
-// A message box's text: that of its static control that has one.
-std::string message_of(HWND box) {
-  std::string text;
-  auto first_text = [](HWND w, LPARAM data) -> BOOL {
-    char name[16] = "";
-    GetClassNameA(w, name, sizeof name);
-    auto& t = *reinterpret_cast<std::string*>(data);
-    if (lstrcmpiA(name, "Static") == 0 && t.empty()) t = text_of(w);
-    return TRUE;
-  };
-  EnumChildWindows(box, first_text, reinterpret_cast<LPARAM>(&text));
-  return text;
-}
-
-TEST(Win32Desktop, MessageBoxShowsTheTextAloneAndClosesWithEnter) {
+TEST(Win32Desktop, MessageBoxShowsTheTextWithOkAloneAndClosesWithEnter) {
   Matr m;
-  std::string caption = "<no box>", text;
-  bool ok_alone = false;
+  std::string seen = "<no box>";
   as_user([&] { print(m, "MSGBOX", "A", false); },
           [&] {
             if (HWND box = find_dialog()) {
-              caption = text_of(box);
-              text = message_of(box);
-              ok_alone = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
+              const bool ok_alone = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL);
+              seen = "[" + text_of(box) + "] " + message_of(box) + (ok_alone ? " OK" : "");
               press(VK_RETURN);
             }
           });
-  EXPECT_EQ(caption, "");
-  EXPECT_EQ(text, composed("A"));
-  EXPECT_TRUE(ok_alone);
+  EXPECT_EQ(seen, "[] " + composed("A") + " OK");  // no caption
 }
 
-// The clipboard in `format` as another program reads it.
+// The clipboard in `format`, as another program reads it.
 template <typename Char>
 std::basic_string<Char> clipboard(UINT format) {
   std::basic_string<Char> text;
@@ -159,246 +129,198 @@ std::basic_string<Char> clipboard(UINT format) {
   return text;
 }
 
-TEST(Win32Desktop, ClipboardReplacesAndAppendsItsText) {
-  // Another program's text, as Unicode alone: replacing must not leave it
-  // beside ours.
-  const wchar_t stale[] = L"someone else's text";
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof stale);
-  std::memcpy(GlobalLock(block), stale, sizeof stale);
+TEST(Win32Desktop, ClipboardAppendsReplacesAndWaitsAMomentForAnotherHolder) {
+  // Another program's text, as Unicode alone: appending reads it, and no
+  // format may keep the old text beside the new one.
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof L"before");
+  CopyMemory(GlobalLock(block), L"before", sizeof L"before");
   GlobalUnlock(block);
-  HWND owner =
-      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  ASSERT_TRUE(OpenClipboard(owner));
-  EmptyClipboard();
-  EXPECT_NE(SetClipboardData(CF_UNICODETEXT, block), nullptr);
+  HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+  ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block));
   CloseClipboard();
   DestroyWindow(owner);
-
+  // held_ms: how long another window of the test keeps the clipboard open.
+  const struct {
+    int held_ms;
+    const char* comment;
+    bool append;
+    std::string expected;
+    int error;
+  } cases[] = {
+      {0, "A", true, "before" + composed("A"), 0},
+      {0, "B", false, composed("B"), 0},
+      {50, "C", true, composed("B") + composed("C"), 0},
+      {5000, "D", false, composed("B") + composed("C"), 17},
+  };
   Matr m;
-  print(m, "Clipboard", "A", false);
-  EXPECT_EQ(clipboard<char>(CF_TEXT), composed("A"));
-  const std::string a = composed("A");
-  EXPECT_EQ(clipboard<wchar_t>(CF_UNICODETEXT), std::wstring(a.begin(), a.end()));
-  print(m, "CLIPBOARD", "B", true);
-  EXPECT_EQ(clipboard<char>(CF_TEXT), composed("A") + composed("B"));
-}
-
-TEST(Win32Desktop, ClipboardHeldOpenWaitsAMomentThenFails) {
-  const struct { int held_ms, error; } cases[] = {{50, 0}, {5000, 17}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.held_ms);
-    std::atomic<bool> ready = false, open = false, done = false;
+    SCOPED_TRACE(c.comment);
+    std::atomic<bool> ready = c.held_ms == 0, done = false;
     std::jthread holder([&] {
+      if (ready) return;
       join_own_desktop();
-      HWND window =
-          CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-      open = OpenClipboard(window) != FALSE;
+      HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+      OpenClipboard(w);
       ready = true;
       for (int ms = 0; ms < c.held_ms && !done; ms += 5) Sleep(5);
       CloseClipboard();
-      DestroyWindow(window);
+      DestroyWindow(w);
     });
     while (!ready) Sleep(1);
-    ASSERT_TRUE(open);
-    Matr m;
-    const auto start = std::chrono::steady_clock::now();
-    if (c.error == 0) {
-      print(m, "CLIPBOARD", "held", false);
-      EXPECT_EQ(clipboard<char>(CF_TEXT), composed("held"));
+    if (c.error != 0) {
+      EXPECT_RUNTIME_ERROR(print(m, "Clipboard", c.comment, c.append), c.error);
     } else {
-      EXPECT_RUNTIME_ERROR(print(m, "CLIPBOARD", "held", false), c.error);
-      // Not at once: another program may hold the clipboard for a moment.
-      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+      print(m, "Clipboard", c.comment, c.append);
     }
     done = true;
+    holder.join();
+    EXPECT_EQ(clipboard<char>(CF_TEXT), c.expected);
+    EXPECT_EQ(clipboard<wchar_t>(CF_UNICODETEXT),
+              std::wstring(c.expected.begin(), c.expected.end()));
   }
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(Win32Desktop, FilesAreWrittenAsTheyAreOrFailWithTheirErrors) {
   const fs::path dir = fs::temp_directory_path() / "nodrel-win32-files";
-  fs::remove_all(dir);
   fs::create_directories(dir);
+  const std::string a = (dir / "a.txt").string(), line = composed("A") + "\r\n";
   // \xE9 is e acute in the ANSI code page (1252), in the text and the name.
   const struct {
-    const char* name;
     std::string path, comment;
     bool append;
     int error;
     fs::path written;
     std::string content;
   } cases[] = {
-      {"replace", (dir / "a.txt").string(), "A", false, 0, dir / "a.txt", composed("A") + "\r\n"},
-      {"append", (dir / "a.txt").string(), "B", true, 0, dir / "a.txt",
-       composed("A") + "\r\n" + composed("B") + "\r\n"},
-      {"ANSI", dir.string() + "\\caf\xE9.txt", "\xE9t\xE9", false, 0, dir / L"caf\u00e9.txt",
+      {a, "A", false, 0, a, line},
+      {a, "A", true, 0, a, line + line},
+      {dir.string() + "\\caf\xE9.txt", "\xE9t\xE9", false, 0, dir / L"caf\u00e9.txt",
        composed("\xE9t\xE9") + "\r\n"},
-      {"a folder", dir.string(), "A", true, 75, {}, {}},
-      {"a missing folder", (dir / "none" / "a.txt").string(), "A", true, 76, {}, {}},
-      {"an empty name", "", "A", true, 75, {}, {}},
+      {dir.string(), "a folder", true, 75, {}, {}},
+      {(dir / "none" / "a.txt").string(), "a missing folder", true, 76, {}, {}},
+      {"", "an empty name", true, 75, {}, {}},
   };
   Matr m;
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.comment);
     if (c.error != 0) {
       EXPECT_RUNTIME_ERROR(print(m, c.path, c.comment, c.append), c.error);
       continue;
     }
     print(m, c.path, c.comment, c.append);
-    EXPECT_EQ(read_file(c.written), c.content);
+    std::ifstream in(c.written, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.content);
   }
-  EXPECT_FALSE(fs::exists(dir / "none"));
   fs::remove_all(dir);
 }
 
-// The About box's controls: identifier, name in the layout, text.
-const struct {
-  int id;
-  std::string_view name;
-  std::string AboutTexts::*text;
-} kControls[] = {
-    {detail::kAboutIconId, "picIcon", nullptr},
-    {detail::kAboutTitleId, "lblTitle", &AboutTexts::title},
-    {detail::kAboutVersionId, "lblVersion", &AboutTexts::version},
-    {detail::kAboutDescriptionId, "lblDescription", &AboutTexts::description},
-    {detail::kAboutDisclaimerId, "lblDisclaimer", &AboutTexts::disclaimer},
-    {detail::kAboutOkId, "cmdOK", &AboutTexts::ok_button},
-    {detail::kAboutSysInfoId, "cmdSysInfo", &AboutTexts::sys_info_button},
-};
-
-// What differs in the shown dialog from the texts and the layout at the
-// screen's resolution, a line each; empty when nothing does.
+// What differs in the shown About box from its texts and from the layout at
+// the screen's resolution, a line each; empty when nothing does.
 std::string about_faults(HWND about) {
+  const struct {
+    int id;
+    std::string_view name;
+    std::string AboutTexts::*text;
+  } controls[] = {
+      {detail::kAboutIconId, "picIcon", nullptr},
+      {detail::kAboutTitleId, "lblTitle", &AboutTexts::title},
+      {detail::kAboutVersionId, "lblVersion", &AboutTexts::version},
+      {detail::kAboutDescriptionId, "lblDescription", &AboutTexts::description},
+      {detail::kAboutDisclaimerId, "lblDisclaimer", &AboutTexts::disclaimer},
+      {detail::kAboutOkId, "cmdOK", &AboutTexts::ok_button},
+      {detail::kAboutSysInfoId, "cmdSysInfo", &AboutTexts::sys_info_button},
+  };
   const AboutTexts texts = about_texts();
   std::string faults;
-  auto fault = [&](std::string_view what, const std::string& seen) {
-    faults += std::string(what) + ": " + seen + "\n";
+  auto check = [&](bool ok, std::string_view what, const RECT& r) {
+    if (!ok)
+      faults += std::string(what) + ": " + std::to_string(r.right - r.left) + " x " +
+                std::to_string(r.bottom - r.top) + "\n";
   };
-  if (text_of(about) != texts.caption) fault("caption", text_of(about));
   HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  auto px = [dpi](int twips) { return detail::twips_to_pixels(twips, dpi); };
-  RECT client;
-  GetClientRect(about, &client);
-  if (client.right != px(kAboutClientWidth) || client.bottom != px(kAboutClientHeight)) {
-    fault("client area", std::to_string(client.right) + " x " + std::to_string(client.bottom));
-  }
-  for (const auto& c : kControls) {
+  auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
+    return detail::twips_to_pixels(twips, dpi);
+  };
+  RECT r;
+  GetClientRect(about, &r);
+  check(r.right == px(kAboutClientWidth) && r.bottom == px(kAboutClientHeight), "form", r);
+  check(text_of(about) == texts.caption, "caption " + text_of(about), r);
+  for (const auto& c : controls) {
     HWND control = GetDlgItem(about, c.id);
-    if (c.text != nullptr && text_of(control) != texts.*c.text) fault(c.name, text_of(control));
-    RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
     for (const AboutControl& l : about_layout()) {
-      if (l.name == c.name &&
-          (r.left != px(l.left) || r.top != px(l.top) || r.right - r.left != px(l.width) ||
-           r.bottom - r.top != px(l.height))) {
-        fault(c.name, "placed at " + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " +
-                          std::to_string(r.right - r.left) + " x " +
-                          std::to_string(r.bottom - r.top));
-      }
+      check(l.name != c.name ||
+                (r.left == px(l.left) && r.top == px(l.top) &&
+                 r.right == px(l.left) + px(l.width) && r.bottom == px(l.top) + px(l.height)),
+            std::string(c.name) + " at " + std::to_string(r.left) + ", " + std::to_string(r.top),
+            r);
     }
-    // A label's text, wrapped as the label wraps it, must fit in it.
-    if (c.name.starts_with("lbl")) {
-      HGDIOBJ old =
-          SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-      RECT need = {0, 0, r.right - r.left, 0};
-      DrawTextA(screen, (texts.*c.text).c_str(), -1, &need,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-      SelectObject(screen, old);
-      if (need.right > r.right - r.left || need.bottom > r.bottom - r.top) {
-        fault(c.name, "needs " + std::to_string(need.right) + " x " + std::to_string(need.bottom));
-      }
-    }
+    if (c.text == nullptr) continue;
+    check(text_of(control) == texts.*c.text, std::string(c.name) + " " + text_of(control), r);
+    // The text, wrapped as the control wraps it in its font, fits in it.
+    HGDIOBJ old =
+        SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT need = {0, 0, r.right - r.left, 0};
+    DrawTextA(screen, (texts.*c.text).c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(screen, old);
+    check(need.right <= r.right - r.left && need.bottom <= r.bottom - r.top,
+          std::string(c.name) + " needs", need);
   }
   ReleaseDC(nullptr, screen);
-  // OK is the default button and has the focus.
-  GUITHREADINFO gui = {};
-  gui.cbSize = sizeof gui;
-  GetGUIThreadInfo(GetWindowThreadProcessId(about, nullptr), &gui);
-  if (LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) != IDOK) fault("default button", "not OK");
-  if (gui.hwndFocus != GetDlgItem(about, IDOK)) fault("focus", text_of(gui.hwndFocus));
+  check(LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) == IDOK, "default not OK", r);
   return faults;
 }
 
-TEST(Win32Desktop, AboutShowsItsTextsAndClosesWithEnterEscapeAndOk) {
-  const struct {
-    const char* how;
-    std::function<void(HWND)> close;
-  } cases[] = {
-      {"Enter", [](HWND) { press(VK_RETURN); }},
-      {"Escape", [](HWND) { press(VK_ESCAPE); }},
-      {"OK", [](HWND about) { click(GetDlgItem(about, IDOK)); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.how);
-    std::string faults = "<no dialog>";
-    Matr m;
-    as_user([&] { m.mShowAbout(); },
-            [&] {
-              if (HWND about = find_dialog()) {
-                faults = about_faults(about);
-                c.close(about);
-              }
-            });
-    EXPECT_EQ(faults, "");
-  }
-}
-
-// Sets one registry value of the tool's lookup; an empty text sets none.
-void set_value(const char* key, const char* name, const std::string& text) {
-  HKEY opened = nullptr;
-  if (text.empty() || RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE,
-                                      nullptr, &opened, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 static_cast<DWORD>(text.size() + 1));
-  RegCloseKey(opened);
-}
-
-TEST(Win32Desktop, SystemInfoStartsTheToolOrSaysItIsNotAvailable) {
-  constexpr const char* kPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-  constexpr const char* kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
+  // The two lookups of the tool, each set when its text is not empty.
+  const char* const keys[] = {"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                              "SOFTWARE\\Microsoft\\Shared Tools Location"};
+  const char* const names[] = {"PATH", "MSINFO"};
   char self[MAX_PATH] = "";
   const std::string here = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
                                .parent_path()
                                .string();
   const std::string tool = here + "\\tool\\msinfo32.exe";
+  enum Use { kEnter, kEscape, kOk, kSysInfo };
   const struct {
-    const char* name;
-    std::string path, folder;
+    Use use;
+    std::string values[2];
     bool starts;
   } cases[] = {
-      {"the path", tool, "", true},
-      {"the folder", "", here + "\\tool", true},
-      {"a path to no program", here + "\\none.exe", "", false},
-      {"a folder without the tool", "", here, false},
-      {"no values", "", "", false},
+      {kEnter, {"", ""}, false},
+      {kEscape, {"", ""}, false},
+      {kOk, {"", ""}, false},
+      {kSysInfo, {tool, ""}, true},
+      {kSysInfo, {"", here + "\\tool"}, true},
+      {kSysInfo, {here + "\\none.exe", ""}, false},  // started without a test, and failing
+      {kSysInfo, {"", here}, false},                 // a folder without MSINFO32.EXE
+      {kSysInfo, {"", ""}, false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    set_value(kPathKey, "PATH", c.path);
-    set_value(kFolderKey, "MSINFO", c.folder);
+    SCOPED_TRACE(std::to_string(c.use) + " " + c.values[0] + c.values[1]);
+    for (int k = 0; k < 2; ++k) {
+      if (c.values[k].empty()) continue;
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, keys[k], names[k], REG_SZ, c.values[k].c_str(),
+                      static_cast<DWORD>(c.values[k].size() + 1));
+    }
     bool started = false, answers = false;
-    std::string message = "<no box>";
+    std::string faults = "<no dialog>", message = "<no box>";
     Matr m;
     as_user([&] { m.mShowAbout(); },
             [&] {
               HWND about = find_dialog();
               if (about == nullptr) return;
+              faults = about_faults(about);
+              if (c.use == kOk) return click(GetDlgItem(about, IDOK));
+              if (c.use != kSysInfo) return press(c.use == kEnter ? VK_RETURN : VK_ESCAPE);
               click(GetDlgItem(about, detail::kAboutSysInfoId));
+              for (int k = 0; c.starts && k < 2000 && !started; ++k, Sleep(10)) {
+                started = fs::exists(tool + ".ran");
+              }
+              // The tool lives on for seconds; the dialog does not wait for it.
               if (c.starts) {
-                for (int k = 0; k < 2000 && !started; ++k, Sleep(10)) {
-                  started = fs::exists(tool + ".ran");
-                }
-                // The tool runs on, for seconds; the dialog does not wait for it.
-                answers =
-                    SendMessageTimeoutA(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr) != 0;
+                answers = SendMessageTimeoutA(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr);
               } else if (HWND box = find_dialog(about)) {
                 message = message_of(box);
                 press(VK_RETURN);
@@ -407,11 +329,11 @@ TEST(Win32Desktop, SystemInfoStartsTheToolOrSaysItIsNotAvailable) {
               press(VK_ESCAPE);
             });
     fs::remove(tool + ".ran");  // and the tool ends
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPathKey);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFolderKey);
+    for (const char* key : keys) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    EXPECT_EQ(faults, "");
     EXPECT_EQ(started, c.starts);
     EXPECT_EQ(answers, c.starts);
-    EXPECT_EQ(message, c.starts ? "<no box>" : kSysInfoNotAvailable);
+    EXPECT_EQ(message, c.use != kSysInfo || c.starts ? "<no box>" : kSysInfoNotAvailable);
   }
 }
 

@@ -4,18 +4,15 @@
 // has open does: the About box must not wait for it.
 #include <windows.h>
 
+#include <fstream>
 #include <string>
 
 int main() {
   char path[MAX_PATH] = "";
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  const std::string marker = std::string(path, length) + ".ran";
-  const HANDLE file = CreateFileA(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 1;
-  CloseHandle(file);
+  const std::string marker =
+      std::string(path, GetModuleFileNameA(nullptr, path, MAX_PATH)) + ".ran";
+  if (!std::ofstream(marker)) return 1;
   for (int k = 0; k < 500 && GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; ++k) {
     Sleep(10);
   }
-  return 0;
 }
