@@ -233,9 +233,9 @@ std::string about_faults(HWND about) {
   const AboutTexts texts = about_texts();
   std::string faults;
   auto check = [&](bool ok, std::string_view what, const RECT& r) {
-    if (!ok)
-      faults += std::string(what) + ": " + std::to_string(r.right - r.left) + " x " +
-                std::to_string(r.bottom - r.top) + "\n";
+    if (ok) return;
+    faults += std::string(what) + ": " + std::to_string(r.right - r.left) + " x " +
+              std::to_string(r.bottom - r.top) + "\n";
   };
   HDC screen = GetDC(nullptr);
   auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
