@@ -124,8 +124,8 @@ class Win32SysInfo final : public SysInfoServices {
     PROCESS_INFORMATION process = {};
     // Quoted: the path of a program under "Program Files" has spaces.
     std::string command = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
       raise_system(ErrorNumber::kFileNotFound, path);
     }
     // Not waited for: the tool lives on by itself.
@@ -168,7 +168,8 @@ HICON make_icon() {
       RGB(128, 128, 128), RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(255, 255, 0),
       RGB(0, 0, 255),     RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
   for (int k = 0; k < 16; ++k) {
-    info.colours[k] = RGBQUAD{GetBValue(palette[k]), GetGValue(palette[k]), GetRValue(palette[k]), 0};
+    info.colours[k] =
+        RGBQUAD{GetBValue(palette[k]), GetGValue(palette[k]), GetRValue(palette[k]), 0};
   }
   constexpr unsigned char kWhite = 15, kNavy = 4, kBlue = 12, kSilver = 7;
   auto colour_at = [&](int x, int y) -> unsigned char {
@@ -409,7 +410,9 @@ class Win32AboutHost final : public AboutHost {
   void show(const AboutTexts& texts, const std::function<void()>& sys_info) override {
     constexpr DWORD kStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     DialogTemplate form(kStyle, 7, L"MS Shell Dlg", 8);
-    form.add_item(SS_ICON, kAboutIconId, kStatic, L"");
+    // Centred: the control keeps the size of picIcon, a 32-pixel icon with
+    // a margin around it, where an icon alone would shrink it to its own size.
+    form.add_item(SS_ICON | SS_CENTERIMAGE, kAboutIconId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutTitleId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutVersionId, kStatic, L"");
     form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDescriptionId, kStatic, L"");
@@ -430,8 +433,8 @@ class Win32AboutHost final : public AboutHost {
     EnumState others{owner, {}};
     EnumThreadWindows(GetCurrentThreadId(), collect_enabled, reinterpret_cast<LPARAM>(&others));
     for (HWND w : others.windows) EnableWindow(w, FALSE);
-    const INT_PTR shown = DialogBoxIndirectParamA(this_module(), form.get(), owner,
-                                                  dialog_procedure, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR shown = DialogBoxIndirectParamA(
+        this_module(), form.get(), owner, dialog_procedure, reinterpret_cast<LPARAM>(&state));
     const DWORD error = GetLastError();
     for (HWND w : others.windows) EnableWindow(w, TRUE);
     services_.set_owner(nullptr);

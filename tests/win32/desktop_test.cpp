@@ -1,0 +1,341 @@
+// The Windows destinations and the About box on a real desktop (Wine on a
+// virtual X display in CI). The call that shows a window runs on the test's
+// thread; a second thread plays the user: it finds the window, reads what it
+// shows and closes it with real input, keys and mouse clicks.
+#include <windows.h>
+// After windows.h: GoogleTest's headers must see its macros undisturbed.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "about/win32_about.hpp"
+#include "nodrel/about.hpp"
+#include "nodrel/matr.hpp"
+#include "support/expect_error.hpp"
+
+namespace nodrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Wine's desktop "Default" belongs to the wineserver, which the suite's other
+// programs may have started without a display: windows made there would go
+// nowhere. A desktop of this program's own is drawn on the display this
+// program runs on; every thread that makes windows joins it.
+void join_own_desktop() {
+  static const HDESK desktop =
+      CreateDesktopA(("nodrel-" + std::to_string(GetCurrentProcessId())).c_str(), nullptr, nullptr,
+                     0, GENERIC_ALL, nullptr);
+  SetThreadDesktop(desktop);
+}
+struct OwnDesktop : testing::Environment {
+  void SetUp() override { join_own_desktop(); }
+};
+testing::Environment* const kOwnDesktop = testing::AddGlobalTestEnvironment(new OwnDesktop);
+
+// What mPrint composes for the Vector (1, -2) under `comment`.
+std::string composed(const std::string& comment) {
+  return comment + "\r\n+1.0000E+00  -2.0000E+00  ";
+}
+
+void print(Matr& m, const std::string& perif, const std::string& comment, bool append) {
+  m.set_locale(Locale::c());
+  m.mPrint(Variant(DoubleArray::vector({1, -2})), {}, Variant(perif), {}, Variant(comment), {},
+           Variant(append));
+}
+
+std::string text_of(HWND window) {
+  char text[2048] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// A message box's text is in its static control of id 0xFFFF.
+std::string message_of(HWND box) { return text_of(GetDlgItem(box, 0xFFFF)); }
+
+// The visible, enabled dialog other than `except`, once its thread answers
+// messages, made the foreground window so that input goes to it; nullptr
+// after 20 seconds (the first window of a fresh Wine prefix takes seconds).
+HWND find_dialog(HWND except = nullptr) {
+  for (int k = 0; k < 2000; ++k, Sleep(10)) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", nullptr)) != nullptr;) {
+      if (w == except || !IsWindowVisible(w) || !IsWindowEnabled(w)) continue;
+      SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
+      SetForegroundWindow(w);
+      for (int j = 0; j < 100 && GetForegroundWindow() != w; ++j) Sleep(10);
+      return w;
+    }
+  }
+  return nullptr;
+}
+
+void press(BYTE key) {
+  keybd_event(key, 0, 0, 0);
+  keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// The move and the button in one stream of input: a cursor moved apart
+// (SetCursorPos) may still be where the last click was when the button
+// goes down. Absolute coordinates are in 65536ths of the screen.
+void click(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  const DWORD x = MulDiv((r.left + r.right) / 2, 65536, GetSystemMetrics(SM_CXSCREEN));
+  const DWORD y = MulDiv((r.top + r.bottom) / 2, 65536, GetSystemMetrics(SM_CYSCREEN));
+  mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN, x, y, 0, 0);
+  mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, x, y, 0, 0);
+}
+
+// Makes `call`, which shows a window and returns once it is closed, while
+// `user` answers that window from another thread.
+void as_user(const std::function<void()>& call, const std::function<void()>& user) {
+  std::jthread other([&user] {
+    join_own_desktop();
+    user();
+  });
+  call();
+}
+
+TEST(Win32Desktop, MessageBoxShowsTheTextWithOkAloneAndClosesWithEnter) {
+  Matr m;
+  std::string seen = "<no box>";
+  as_user([&] { print(m, "MSGBOX", "A", false); },
+          [&] {
+            if (HWND box = find_dialog()) {
+              const bool ok_alone = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL);
+              seen = "[" + text_of(box) + "] " + message_of(box) + (ok_alone ? " OK" : "");
+              press(VK_RETURN);
+            }
+          });
+  EXPECT_EQ(seen, "[] " + composed("A") + " OK");  // no caption
+}
+
+// The clipboard in `format`, as another program reads it.
+template <typename Char>
+std::basic_string<Char> clipboard(UINT format) {
+  std::basic_string<Char> text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(format)) {
+    text = static_cast<const Char*>(GlobalLock(data));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
+
+TEST(Win32Desktop, ClipboardAppendsReplacesAndWaitsAMomentForAnotherHolder) {
+  // Another program's text, as Unicode alone: appending reads it, and no
+  // format may keep the old text beside the new one.
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof L"before");
+  CopyMemory(GlobalLock(block), L"before", sizeof L"before");
+  GlobalUnlock(block);
+  HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+  ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block));
+  CloseClipboard();
+  DestroyWindow(owner);
+  // held_ms: how long another window of the test keeps the clipboard open.
+  const struct {
+    int held_ms;
+    const char* comment;
+    bool append;
+    std::string expected;
+    int error;
+  } cases[] = {
+      {0, "A", true, "before" + composed("A"), 0},
+      {0, "B", false, composed("B"), 0},
+      {50, "C", true, composed("B") + composed("C"), 0},
+      {5000, "D", false, composed("B") + composed("C"), 17},
+  };
+  Matr m;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comment);
+    std::atomic<bool> ready = c.held_ms == 0, done = false;
+    std::jthread holder([&] {
+      if (ready) return;
+      join_own_desktop();
+      HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, 0);
+      OpenClipboard(w);
+      ready = true;
+      for (int ms = 0; ms < c.held_ms && !done; ms += 5) Sleep(5);
+      CloseClipboard();
+      DestroyWindow(w);
+    });
+    while (!ready) Sleep(1);
+    if (c.error != 0) {
+      EXPECT_RUNTIME_ERROR(print(m, "Clipboard", c.comment, c.append), c.error);
+    } else {
+      print(m, "Clipboard", c.comment, c.append);
+    }
+    done = true;
+    holder.join();
+    EXPECT_EQ(clipboard<char>(CF_TEXT), c.expected);
+    EXPECT_EQ(clipboard<wchar_t>(CF_UNICODETEXT),
+              std::wstring(c.expected.begin(), c.expected.end()));
+  }
+}
+
+TEST(Win32Desktop, FilesAreWrittenAsTheyAreOrFailWithTheirErrors) {
+  const fs::path dir = fs::temp_directory_path() / "nodrel-win32-files";
+  fs::create_directories(dir);
+  const std::string a = (dir / "a.txt").string(), line = composed("A") + "\r\n";
+  // \xE9 is e acute in the ANSI code page (1252), in the text and the name.
+  const struct {
+    std::string path, comment;
+    bool append;
+    int error;
+    fs::path written;
+    std::string content;
+  } cases[] = {
+      {a, "A", false, 0, a, line},
+      {a, "A", true, 0, a, line + line},
+      {dir.string() + "\\caf\xE9.txt", "\xE9t\xE9", false, 0, dir / L"caf\u00e9.txt",
+       composed("\xE9t\xE9") + "\r\n"},
+      {dir.string(), "a folder", true, 75, {}, {}},
+      {(dir / "none" / "a.txt").string(), "a missing folder", true, 76, {}, {}},
+      {"", "an empty name", true, 75, {}, {}},
+  };
+  Matr m;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comment);
+    if (c.error != 0) {
+      EXPECT_RUNTIME_ERROR(print(m, c.path, c.comment, c.append), c.error);
+      continue;
+    }
+    print(m, c.path, c.comment, c.append);
+    std::ifstream in(c.written, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.content);
+  }
+  fs::remove_all(dir);
+}
+
+// What differs in the shown About box from its texts and from the layout at
+// the screen's resolution, a line each; empty when nothing does.
+std::string about_faults(HWND about) {
+  const struct {
+    int id;
+    std::string_view name;
+    std::string AboutTexts::*text;
+  } controls[] = {
+      {detail::kAboutIconId, "picIcon", nullptr},
+      {detail::kAboutTitleId, "lblTitle", &AboutTexts::title},
+      {detail::kAboutVersionId, "lblVersion", &AboutTexts::version},
+      {detail::kAboutDescriptionId, "lblDescription", &AboutTexts::description},
+      {detail::kAboutDisclaimerId, "lblDisclaimer", &AboutTexts::disclaimer},
+      {detail::kAboutOkId, "cmdOK", &AboutTexts::ok_button},
+      {detail::kAboutSysInfoId, "cmdSysInfo", &AboutTexts::sys_info_button},
+  };
+  const AboutTexts texts = about_texts();
+  std::string faults;
+  auto check = [&](bool ok, std::string_view what, const RECT& r) {
+    if (ok) return;
+    faults += std::string(what) + ": " + std::to_string(r.right - r.left) + " x " +
+              std::to_string(r.bottom - r.top) + "\n";
+  };
+  HDC screen = GetDC(nullptr);
+  auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
+    return detail::twips_to_pixels(twips, dpi);
+  };
+  RECT r;
+  GetClientRect(about, &r);
+  check(r.right == px(kAboutClientWidth) && r.bottom == px(kAboutClientHeight), "form", r);
+  check(text_of(about) == texts.caption, "caption " + text_of(about), r);
+  for (const auto& c : controls) {
+    HWND control = GetDlgItem(about, c.id);
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
+    for (const AboutControl& l : about_layout()) {
+      check(l.name != c.name ||
+                (r.left == px(l.left) && r.top == px(l.top) &&
+                 r.right == px(l.left) + px(l.width) && r.bottom == px(l.top) + px(l.height)),
+            std::string(c.name) + " at " + std::to_string(r.left) + ", " + std::to_string(r.top),
+            r);
+    }
+    if (c.text == nullptr) continue;
+    check(text_of(control) == texts.*c.text, std::string(c.name) + " " + text_of(control), r);
+    // The text, wrapped as the control wraps it in its font, fits in it.
+    HGDIOBJ old =
+        SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT need = {0, 0, r.right - r.left, 0};
+    DrawTextA(screen, (texts.*c.text).c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(screen, old);
+    check(need.right <= r.right - r.left && need.bottom <= r.bottom - r.top,
+          std::string(c.name) + " needs", need);
+  }
+  ReleaseDC(nullptr, screen);
+  check(LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) == IDOK, "default not OK", r);
+  return faults;
+}
+
+TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
+  // The two lookups of the tool, each set when its text is not empty.
+  const char* const keys[] = {"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO",
+                              "SOFTWARE\\Microsoft\\Shared Tools Location"};
+  const char* const names[] = {"PATH", "MSINFO"};
+  char self[MAX_PATH] = "";
+  const std::string here = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
+                               .parent_path()
+                               .string();
+  const std::string tool = here + "\\tool\\msinfo32.exe";
+  enum Use { kEnter, kEscape, kOk, kSysInfo };
+  const struct {
+    Use use;
+    std::string values[2];
+    bool starts;
+  } cases[] = {
+      {kEnter, {"", ""}, false},
+      {kEscape, {"", ""}, false},
+      {kOk, {"", ""}, false},
+      {kSysInfo, {tool, ""}, true},
+      {kSysInfo, {"", here + "\\tool"}, true},
+      {kSysInfo, {here + "\\none.exe", ""}, false},  // started without a test, and failing
+      {kSysInfo, {"", here}, false},                 // a folder without MSINFO32.EXE
+      {kSysInfo, {"", ""}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.use) + " " + c.values[0] + c.values[1]);
+    for (int k = 0; k < 2; ++k) {
+      if (c.values[k].empty()) continue;
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, keys[k], names[k], REG_SZ, c.values[k].c_str(),
+                      static_cast<DWORD>(c.values[k].size() + 1));
+    }
+    bool started = false, answers = false;
+    std::string faults = "<no dialog>", message = "<no box>";
+    Matr m;
+    as_user([&] { m.mShowAbout(); },
+            [&] {
+              HWND about = find_dialog();
+              if (about == nullptr) return;
+              faults = about_faults(about);
+              if (c.use == kOk) return click(GetDlgItem(about, IDOK));
+              if (c.use != kSysInfo) return press(c.use == kEnter ? VK_RETURN : VK_ESCAPE);
+              click(GetDlgItem(about, detail::kAboutSysInfoId));
+              for (int k = 0; c.starts && k < 2000 && !started; ++k, Sleep(10)) {
+                started = fs::exists(tool + ".ran");
+              }
+              // The tool lives on for seconds; the dialog does not wait for it.
+              if (c.starts) {
+                answers = SendMessageTimeoutA(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr);
+              } else if (HWND box = find_dialog(about)) {
+                message = message_of(box);
+                press(VK_RETURN);
+                find_dialog(box);  // the About box, enabled again
+              }
+              press(VK_ESCAPE);
+            });
+    fs::remove(tool + ".ran");  // and the tool ends
+    for (const char* key : keys) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    EXPECT_EQ(faults, "");
+    EXPECT_EQ(started, c.starts);
+    EXPECT_EQ(answers, c.starts);
+    EXPECT_EQ(message, c.use != kSysInfo || c.starts ? "<no box>" : kSysInfoNotAvailable);
+  }
+}
+
+}  // namespace
+}  // namespace nodrel
