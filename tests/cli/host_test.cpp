@@ -69,6 +69,7 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
        1,
        "mtrDest (1..2, 1..1) =\n[[2],[0]]\n" + kOk,
        error9},
+      {{"--version"}, "", 0, "nodrel 1.1.1\n", ""},
       {{"--", "-x"},
        "",
        1,

@@ -175,6 +175,7 @@ TEST(ConstructTest, ShapeAndMessages) {
   // The message table is empty until Initialize_dMatr fills it (and resets
   // ErrCode); every object has its own.
   Matr other;
+  EXPECT_EQ(other.ErrCode(), 0);
   EXPECT_EQ(m.ErrMsg(4), "");
   leave_code_3(m);
   m.Initialize_dMatr();
