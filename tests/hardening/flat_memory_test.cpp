@@ -7,8 +7,8 @@
 // component makes once per process is made. After it, the blocks and bytes
 // that operator new holds are counted, the run is made, and they are counted
 // again: every call must give back all it took. The resident set size is
-// recorded as well; it is asserted only without the sanitizers, whose
-// quarantine keeps freed memory resident on purpose.
+// asserted only without the sanitizers, whose quarantine keeps freed memory
+// resident on purpose.
 //
 // NODREL_FLAT_MEMORY_CALLS is the number of calls: a million in the normal
 // build, 100,000 under the sanitizers (tests/hardening/CMakeLists.txt).
@@ -19,20 +19,15 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "hardening/allocation.hpp"
-#include "hardening/values.hpp"
 #include "nodrel/dispatch.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
-#include "nodrel/platform.hpp"
 
 namespace nodrel::hardening {
 namespace {
-
-constexpr long kCalls = NODREL_FLAT_MEMORY_CALLS;
 
 std::int64_t resident_bytes() {
   std::ifstream statm("/proc/self/statm");
@@ -41,87 +36,75 @@ std::int64_t resident_bytes() {
   return resident * ::sysconf(_SC_PAGESIZE);
 }
 
-class Calls {
- public:
-  Calls() { label_ = Variant(std::shared_ptr<Object>(std::make_shared<CaptionLabel>())); }
-
-  // One round of every call; the number of calls whose outcome was not the
-  // one expected.
-  int round() {
-    int wrong = 0;
-    auto call = [&](const char* name, std::vector<Variant*> args, int error = 0) {
-      int got = 0;
-      try {
-        invoke(m_, name, args);
-      } catch (const Error& e) {
-        got = e.code();
-      }
-      wrong += got != error;
-      ++calls_;
-    };
-    call("mDet", {&a_});
-    call("mInv", {&a_});
-    call("mMult", {&dest_, &a_, &b_});
-    call("mSum", {&dest_, &a_, &b_});
-    call("mTrasp", {&dest_, &a_});
-    call("mSwapRC", {&a_, &rc_, &one_, &two_});
-    call("mSist", {&x_, &a_, &v_});
-    call("MMAKEMATRI", {&ident_, &two_});
-    call("mMatrIsVect", {&v_});
-    call("mInv", {&singular_});  // ErrCode 4, no error
-    call("mDuplVar", {&copy_, &table_});
-    call("mPolin", {&coeff_, &points_, &three_});
-    call("mGetYPolin", {&half_, &coeff_});
-    call("mGetXsOfQuadr", {&x1_, &x2_, &six_, &coeff_});
-    call("mPrint", {&v_, &label_, &perif_, &pattern_, &comment_, nullptr, &replace_});
-    call("mPrint", {&table_});
-    call("mPrint", {&a_, nullptr, nullptr, &text_pattern_}, 13);
-    call("mDet", {&v_}, 9);
-    call("mInv", {&text_}, 13);
-    call("mDuplVar", {&copy_, &bad_table_}, 13);
-    call("mMakeMatrNul", {&dest_, &huge_, &huge_}, 7);
-    call("mNoSuchMethod", {}, 438);
-    call("mSum", {&dest_, &a_}, 449);
-    call("mOpp", {&a_, &a_}, 450);
-    return wrong;
-  }
-
-  long calls() const { return calls_; }
-
- private:
-  Matr m_;
-  long calls_ = 0;
-  Variant a_ = well_conditioned(4), b_ = well_conditioned(4, 1.0), dest_, ident_, copy_, coeff_;
-  Variant x_ = ones(4);
-  Variant v_ = ones(4), singular_ = DoubleArray::matrix({{1, 1}, {1, 1}});
-  Variant table_ = variant_table(3), points_ = parabola_points(6);
-  Variant bad_table_ = VariantArray::vector({Variant(1), Variant("2"), Variant("abc")});
-  Variant rc_ = "r", one_ = 1, two_ = 2.0, three_ = "3", half_ = 0.5, huge_ = 100000, six_ = 6.0;
-  Variant x1_, x2_, label_, perif_ = "ignored", pattern_ = "#,##0.00", comment_ = "v";
-  Variant replace_ = false, text_pattern_ = "0 \"kg\"", text_ = "text";
-};
-
 TEST(FlatMemoryTest, MixedLateBoundCallsGiveBackAllTheyTake) {
-  Calls calls;
+  Matr m;
+  Variant a = well_conditioned(4), b = well_conditioned(4, 1.0), dest, ident, copy, coeff;
+  Variant x = ones(4), v = ones(4), singular = DoubleArray::matrix({{1, 1}, {1, 1}});
+  Variant table = variant_table(3), points = parabola_points(6);
+  Variant bad_table = VariantArray::vector({1, "2", "abc"});
+  Variant rc = "r", one = 1, two = 2.0, three = "3", half = 0.5, huge = 100000, six = 6.0;
+  Variant x1, x2, perif = "ignored", pattern = "#,##0.00", comment = "v", replace = false;
+  Variant label = std::shared_ptr<Object>(std::make_shared<CaptionLabel>());
+  Variant text_pattern = "0 \"kg\"", text = "text";
+  // Each call with the run-time error it must end with (0: none).
+  const std::vector<std::pair<const char*, std::vector<Variant*>>> calls = {
+      {"mDet", {&a}},
+      {"mInv", {&a}},
+      {"mMult", {&dest, &a, &b}},
+      {"mSum", {&dest, &a, &b}},
+      {"mTrasp", {&dest, &a}},
+      {"mSwapRC", {&a, &rc, &one, &two}},
+      {"mSist", {&x, &a, &v}},
+      {"MMAKEMATRI", {&ident, &two}},
+      {"mMatrIsVect", {&v}},
+      {"mInv", {&singular}},  // ErrCode 4, no error
+      {"mDuplVar", {&copy, &table}},
+      {"mPolin", {&coeff, &points, &three}},
+      {"mGetYPolin", {&half, &coeff}},
+      {"mGetXsOfQuadr", {&x1, &x2, &six, &coeff}},
+      {"mPrint", {&v, &label, &perif, &pattern, &comment, nullptr, &replace}},
+      {"mPrint", {&table}}};
+  const std::vector<std::pair<const char*, std::vector<Variant*>>> failing = {
+      {"mPrint", {&a, nullptr, nullptr, &text_pattern}},
+      {"mDet", {&v}},
+      {"mInv", {&text}},
+      {"mDuplVar", {&copy, &bad_table}},
+      {"mMakeMatrNul", {&dest, &huge, &huge}},
+      {"mNoSuchMethod", {}},
+      {"mSum", {&dest, &a}},
+      {"mOpp", {&a, &a}}};
+  const int errors[] = {13, 9, 13, 13, 7, 438, 449, 450};
+  long made = 0;
   int wrong = 0;
+  const auto round = [&] {
+    for (const auto& [name, args] : calls) {
+      try {
+        invoke(m, name, args);
+      } catch (const Error&) {
+        ++wrong;
+      }
+    }
+    for (std::size_t k = 0; k < failing.size(); ++k) {
+      try {
+        invoke(m, failing[k].first, failing[k].second);
+        ++wrong;
+      } catch (const Error& e) {
+        wrong += e.code() != errors[k];
+      }
+    }
+    made += static_cast<long>(calls.size() + failing.size());
+  };
   // Warm-up: one call in a hundred, at least a few rounds.
-  while (calls.calls() < kCalls / 100 || calls.calls() < 100) wrong += calls.round();
+  while (made < NODREL_FLAT_MEMORY_CALLS / 100 || made < 100) round();
   const LiveAllocations before = live_allocations();
   const std::int64_t rss_before = resident_bytes();
-  const long warm = calls.calls();
-  while (calls.calls() - warm < kCalls) wrong += calls.round();
+  const long warm = made;
+  while (made - warm < NODREL_FLAT_MEMORY_CALLS) round();
   const LiveAllocations after = live_allocations();
   const std::int64_t rss_after = resident_bytes();
-
   EXPECT_EQ(wrong, 0);
-  EXPECT_EQ(after.blocks, before.blocks);
-  EXPECT_EQ(after.bytes, before.bytes);
-  RecordProperty("calls", std::to_string(calls.calls() - warm));
-  RecordProperty("live_blocks", std::to_string(after.blocks));
-  RecordProperty("live_bytes", std::to_string(after.bytes));
-  RecordProperty("rss_before_kib", std::to_string(rss_before / 1024));
-  RecordProperty("rss_after_kib", std::to_string(rss_after / 1024));
-  std::cout << calls.calls() - warm << " calls: " << after.blocks << " blocks, " << after.bytes
+  EXPECT_EQ(after, before);
+  std::cout << made - warm << " calls: " << after.blocks << " blocks, " << after.bytes
             << " bytes live before and after; resident " << rss_before / 1024 << " KiB before, "
             << rss_after / 1024 << " KiB after\n";
 #if !NODREL_SANITIZED

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "nodrel/nodrel.hpp"
-#include "support/expect_error.hpp"
+#include "support/values.hpp"
 
 namespace nodrel {
 namespace {
@@ -77,10 +77,10 @@ TEST(InvTest, SignedMinorsOverTheDeterminant) {
   // (1, 2) of the inverse is the cofactor of (2, 1), -2, over D = -2.
   DoubleArray a = DoubleArray::matrix({{1, 2}, {3, 4}});
   m.mInv(a);
-  EXPECT_EQ(a.rows(), (Rows{{0, 0, 0}, {0, -2, 1}, {0, 1.5, -0.5}}));
+  EXPECT_EQ(show(a), "DoubleArray 0..2,0..2 [0,0,0;0,-2,1;0,1.5,-0.5]");
   a = DoubleArray::matrix({{4}});  // order 1: 1 / D
   m.mInv(a);
-  EXPECT_EQ(a.rows(), (Rows{{0, 0}, {0, 0.25}}));
+  EXPECT_EQ(show(a), "DoubleArray 0..1,0..1 [0,0;0,0.25]");
   EXPECT_EQ(m.ErrCode(), 0);
   // An order beyond 16 bits overflows before anything is allocated.
   const DoubleArray huge(std::vector<ArrayBound>{{32768, 1}, {32768, 1}});

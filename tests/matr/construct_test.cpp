@@ -1,164 +1,202 @@
+// The methods that make, copy, exchange and inspect arrays: the shapes they
+// give, the bits they keep, and what each failure leaves in the caller's
+// array (written before the fault, untouched after).
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "nodrel/matr.hpp"
-#include "support/expect_error.hpp"
+#include "support/values.hpp"
 
 namespace nodrel {
 namespace {
 
-using Rows = std::vector<std::vector<double>>;
+using Call = std::function<void(Matr&, DoubleArray&)>;
 
-TEST(MakeTest, ZeroAndIdentityMatricesAndVectors) {
-  Matr m;
-  DoubleArray a = DoubleArray::vector({9, 9, 9});  // any former shape is dropped
-  m.mMakeMatrNul(a, 2, 3);
-  EXPECT_EQ(a, DoubleArray::zeros(2, 3));
-  m.mMakeMatrNul(a, 0, 0);
-  EXPECT_EQ(a.bounds(), (std::vector<ArrayBound>{{0, 1}, {0, 1}}));
-  EXPECT_EQ(a(0, 0), 0.0);
-
-  m.mMakeMatrI(a, 3);
-  EXPECT_EQ(a.rows(), (Rows{{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}));
-  m.mMakeMatrI(a, 0);
-  EXPECT_EQ(a.rows(), (Rows{{0}}));
-
-  DoubleArray v;
-  m.mMakeVectI(v, 3);
-  EXPECT_EQ(v.values(), (std::vector<double>{0, 1, 1, 1}));
-  m.mMakeVectNul(v, 2);
-  EXPECT_EQ(v.values(), (std::vector<double>{0, 0, 0}));
+DoubleArray fixed(DoubleArray a) {
+  a.set_fixed(true);
+  return a;
+}
+DoubleArray bounds(std::vector<ArrayBound> b) { return DoubleArray(std::move(b)); }
+Call dupl(DoubleArray src) {
+  return [src](Matr& m, DoubleArray& a) { m.mDupl(a, src); };
+}
+Call dupl_var(Variant v) {
+  return [v](Matr& m, DoubleArray& a) { m.mDuplVar(a, v); };
+}
+Call swap_rc(const char* rc, std::int32_t i, std::int32_t j) {
+  return [=](Matr& m, DoubleArray& a) { m.mSwapRC(a, rc, i, j); };
 }
 
-TEST(MakeTest, NegativeOrderFailsWithoutTouchingTheArray) {
-  Matr m;
-  const DoubleArray before = DoubleArray::vector({1, 2});
-  DoubleArray a = before;
-  EXPECT_RUNTIME_ERROR(m.mMakeMatrNul(a, 2, -1), 9);
-  EXPECT_RUNTIME_ERROR(m.mMakeVectNul(a, -1), 9);
-  EXPECT_RUNTIME_ERROR(m.mMakeMatrI(a, -1), 9);
-  EXPECT_RUNTIME_ERROR(m.mMakeVectI(a, -5), 9);
-  EXPECT_EQ(a, before);
-}
+const DoubleArray k2x2 = DoubleArray::matrix({{1, 2}, {3, 4}});
+const std::string k2x2From0 = "DoubleArray 0..2,0..2 [0,0,0;0,1,2;0,3,4]";
+const DoubleArray k3x3 = DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
 
-TEST(DuplTest, CopiesElementsFromOneAndZerosRowAndColumnZero) {
-  Matr m;
-  const DoubleArray src = DoubleArray::matrix({{1, 2}, {3, 4}});  // 1..2, 1..2
-  DoubleArray dest;
-  m.mDupl(dest, src);
-  EXPECT_EQ(dest.rows(), (Rows{{0, 0, 0}, {0, 1, 2}, {0, 3, 4}}));
-
-  const DoubleArray with_zero_row = DoubleArray::matrix({{7, 7}, {7, 5}}, 0, 0);
-  m.mDupl(dest, with_zero_row);
-  EXPECT_EQ(dest.rows(), (Rows{{0, 0}, {0, 5}}));
-}
-
-TEST(DuplTest, CopiesBitsWithoutArithmetic) {
-  Matr m;
+TEST(ConstructTest, MakeAndCopy) {
   const double snan = std::numeric_limits<double>::signaling_NaN();
-  const DoubleArray src = DoubleArray::matrix({{-0.0, snan}});
-  DoubleArray dest;
-  m.mDupl(dest, src);  // no floating-point check can fire on a copy
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(dest(1, 1)), std::bit_cast<std::uint64_t>(-0.0));
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(dest(1, 2)), std::bit_cast<std::uint64_t>(snan));
+  const DoubleArray v = DoubleArray::vector({9, 9});
+  check({
+      {"a zero matrix drops the former shape", v,
+       [](Matr& m, DoubleArray& a) { m.mMakeMatrNul(a, 2, 1); }, 0,
+       "DoubleArray 0..2,0..1 [0,0;0,0;0,0]"},
+      {"order 0", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrI(a, 0); }, 0,
+       "DoubleArray 0..0,0..0 [0]"},
+      {"identity", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrI(a, 2); }, 0,
+       "DoubleArray 0..2,0..2 [0,0,0;0,1,0;0,0,1]"},
+      {"ones", v, [](Matr& m, DoubleArray& a) { m.mMakeVectI(a, 3); }, 0,
+       "DoubleArray 0..3 [0,1,1,1]"},
+      {"zeros", k2x2, [](Matr& m, DoubleArray& a) { m.mMakeVectNul(a, 2); }, 0,
+       "DoubleArray 0..2 [0,0,0]"},
+      {"negative order", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrNul(a, 2, -1); }, 9, ""},
+      {"negative order, vector", v, [](Matr& m, DoubleArray& a) { m.mMakeVectNul(a, -1); }, 9, ""},
+      {"negative order, identity", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrI(a, -1); }, 9, ""},
+      {"negative order, ones", v, [](Matr& m, DoubleArray& a) { m.mMakeVectI(a, -5); }, 9, ""},
+      {"a fixed array", fixed(v), [](Matr& m, DoubleArray& a) { m.mMakeVectI(a, 2); }, 10, ""},
+      {"copy from index 1", DoubleArray(), dupl(k2x2), 0, k2x2From0},
+      {"copy of a 0-based source loses row and column 0", DoubleArray(),
+       dupl(DoubleArray::matrix({{7, 7}, {7, 5}}, 0, 0)), 0, "DoubleArray 0..1,0..1 [0,0;0,5]"},
+      {"copy keeps the bits", DoubleArray(), dupl(DoubleArray::matrix({{-0.0, snan}})), 0,
+       "DoubleArray 0..1,0..2 [0,0,0;0,-0,snan]"},
+      {"copy onto its own source", k2x2, [](Matr& m, DoubleArray& a) { m.mDupl(a, a); }, 0,
+       k2x2From0},
+      {"copy of a vector", k2x2, dupl(v), 9, ""},
+      {"copy of no array", k2x2, dupl(DoubleArray()), 9, ""},
+      {"copy of a source without (1, 1)", k2x2, dupl(DoubleArray::matrix({{1, 2}, {3, 4}}, 2, 2)),
+       9, "DoubleArray 0..3,0..3 [0,0,0,0;0,0,0,0;0,0,0,0;0,0,0,0]"},
+      {"copy onto a fixed array", fixed(k2x2), dupl(k3x3), 10, ""},
+  });
 }
 
-TEST(DuplTest, SameArrayAsSourceAndDestinationKeepsTheData) {
-  Matr m;
-  DoubleArray a = DoubleArray::matrix({{1, 2}, {3, 4}});
-  m.mDupl(a, a);
-  EXPECT_EQ(a.rows(), (Rows{{0, 0, 0}, {0, 1, 2}, {0, 3, 4}}));
-}
-
-TEST(DuplTest, Failures) {
-  Matr m;
-  const DoubleArray before = DoubleArray::matrix({{5}});
-  DoubleArray dest = before;
-  // A source without two dimensions fails before the destination changes.
-  EXPECT_RUNTIME_ERROR(m.mDupl(dest, DoubleArray::vector({1, 2})), 9);
-  EXPECT_RUNTIME_ERROR(m.mDupl(dest, DoubleArray()), 9);
-  EXPECT_EQ(dest, before);
-  // A source with a lower bound above 1 fails at its first element, the
-  // destination already re-dimensioned.
-  EXPECT_RUNTIME_ERROR(m.mDupl(dest, DoubleArray::matrix({{1, 2}, {3, 4}}, 2, 2)), 9);
-  EXPECT_EQ(dest, DoubleArray::zeros(3, 3));
-  // A fixed destination refuses the re-dimensioning and keeps its contents.
-  DoubleArray fixed = before;
-  fixed.set_fixed(true);
-  EXPECT_RUNTIME_ERROR(m.mDupl(fixed, DoubleArray::matrix({{1}})), 10);
-  EXPECT_EQ(fixed, before);
-}
-
-TEST(DuplVarTest, ArraysNumbersAndOtherValues) {
-  Matr m;
-  m.set_locale(Locale::c());
-  DoubleArray dest;
-
-  m.mDuplVar(dest, Variant(DoubleArray::matrix({{1, 2}, {3, 4}, {5, 6}})));
-  EXPECT_EQ(dest.rows(), (Rows{{0, 0, 0}, {0, 1, 2}, {0, 3, 4}, {0, 5, 6}}));
-
-  m.mDuplVar(dest, Variant(VariantArray::vector({1, "2", true, Variant()})));
-  EXPECT_EQ(dest.values(), (std::vector<double>{0, 1, 2, -1, 0}));
-
-  m.mDuplVar(dest, Variant("2.5"));
-  EXPECT_EQ(dest.rows(), (Rows{{0, 0}, {0, 2.5}}));
-
-  const DoubleArray kept = dest;
-  for (const Variant& v : {Variant("abc"), Variant::null(), Variant(Date{3}),
-                           Variant(ErrorValue{1}), Variant::missing()}) {
-    m.mDuplVar(dest, v);
-    EXPECT_EQ(dest, kept);
-  }
-
-  // Lower bounds 0: row 0 and column 0 of the source are lost.
-  m.mDuplVar(dest, Variant(VariantArray::matrix({{9, 9}, {9, 4}}, 0, 0)));
-  EXPECT_EQ(dest.rows(), (Rows{{0, 0}, {0, 4}}));
-}
-
-TEST(DuplVarTest, ConversionFailureKeepsTheElementsBeforeIt) {
-  Matr m;
-  m.set_locale(Locale::c());
-  DoubleArray dest;
-  EXPECT_RUNTIME_ERROR(m.mDuplVar(dest, Variant(VariantArray::vector({1, 2, "x", 4}))), 13);
-  EXPECT_EQ(dest.values(), (std::vector<double>{0, 1, 2, 0, 0}));
-  EXPECT_RUNTIME_ERROR(m.mDuplVar(dest, Variant(VariantArray::vector({7, Variant::null()}))), 94);
-  EXPECT_EQ(dest.values(), (std::vector<double>{0, 7, 0}));
-}
-
-TEST(DuplVarTest, ShapesThatFailAtTheFirstElement) {
-  Matr m;
-  DoubleArray dest;
-  // A lower bound above 1.
-  EXPECT_RUNTIME_ERROR(m.mDuplVar(dest, Variant(DoubleArray::vector({1, 2}, 2))), 9);
-  EXPECT_EQ(dest, DoubleArray::zeros(3));
-  // A second upper bound of 0 while the first is at least 1.
-  EXPECT_RUNTIME_ERROR(
-      m.mDuplVar(dest, Variant(DoubleArray(std::vector<ArrayBound>{{0, 3}, {0, 1}}))), 9);
-  EXPECT_EQ(dest, DoubleArray::zeros(2, 0));
-  // A second upper bound below 0: the destination stays a Vector.
-  EXPECT_RUNTIME_ERROR(
-      m.mDuplVar(dest, Variant(DoubleArray(std::vector<ArrayBound>{{0, 3}, {0, 0}}))), 9);
-  EXPECT_EQ(dest, DoubleArray::zeros(2));
-  // Three dimensions: element (i, j) does not exist.
-  EXPECT_RUNTIME_ERROR(
-      m.mDuplVar(dest, Variant(DoubleArray(std::vector<ArrayBound>{{0, 2}, {0, 2}, {0, 2}}))), 9);
-  // An array never dimensioned has no upper bound.
-  const DoubleArray before = dest;
-  EXPECT_RUNTIME_ERROR(m.mDuplVar(dest, Variant(DoubleArray())), 9);
-  EXPECT_EQ(dest, before);
-}
-
-TEST(DuplVarTest, VariantHoldingTheDestinationItself) {
-  Matr m;
+TEST(ConstructTest, CopyOfAVariant) {
+  check({
+      {"array of doubles", DoubleArray(), dupl_var(Variant(k2x2)), 0, k2x2From0},
+      {"array of variants", DoubleArray(), dupl_var(VariantArray::vector({1, "2", true, {}})), 0,
+       "DoubleArray 0..4 [0,1,2,-1,0]"},
+      {"0-based array of variants", DoubleArray(),
+       dupl_var(VariantArray::matrix({{9, 9}, {9, 4}}, 0, 0)), 0,
+       "DoubleArray 0..1,0..1 [0,0;0,4]"},
+      {"numeric text", DoubleArray(), dupl_var("2.5"), 0, "DoubleArray 0..1,0..1 [0,0;0,2.5]"},
+      {"text that is no number", k2x2, dupl_var("abc"), 0, ""},
+      {"Null", k2x2, dupl_var(Variant::null()), 0, ""},
+      {"a date", k2x2, dupl_var(Date{3}), 0, ""},
+      {"an error value", k2x2, dupl_var(ErrorValue{1}), 0, ""},
+      {"missing", k2x2, dupl_var(Variant::missing()), 0, ""},
+      {"an element that is no number", DoubleArray(),
+       dupl_var(VariantArray::vector({1, 2, "x", 4})), 13, "DoubleArray 0..4 [0,1,2,0,0]"},
+      {"a Null element", DoubleArray(), dupl_var(VariantArray::vector({7, Variant::null()})), 94,
+       "DoubleArray 0..2 [0,7,0]"},
+      {"a lower bound of 2", DoubleArray(), dupl_var(DoubleArray::vector({1, 2}, 2)), 9,
+       "DoubleArray 0..3 [0,0,0,0]"},
+      {"second upper bound 0", DoubleArray(), dupl_var(bounds({{0, 3}, {0, 1}})), 9,
+       "DoubleArray 0..2,0..0 [0;0;0]"},
+      {"second upper bound below 0: a Vector", DoubleArray(), dupl_var(bounds({{0, 3}, {0, 0}})), 9,
+       "DoubleArray 0..2 [0,0,0]"},
+      {"never dimensioned", k2x2, dupl_var(DoubleArray()), 9, ""},
+  });
+  Matr m;  // a variant that holds the destination itself
   Variant v(DoubleArray::matrix({{1, 2}}));
   m.mDuplVar(*v.double_array(), v);
-  EXPECT_EQ(v.double_array()->rows(), (Rows{{0, 0, 0}, {0, 1, 2}}));
+  EXPECT_EQ(show(v), "DoubleArray 0..1,0..2 [0,0,0;0,1,2]");
+}
+
+TEST(ConstructTest, ExchangeOfRowsOrColumns) {
+  const std::string same = show(k3x3);
+  const double snan = std::numeric_limits<double>::signaling_NaN();
+  check({
+      {"rows 1 and 3, lower case", k3x3, swap_rc("r", 1, 3), 0,
+       "DoubleArray 1..3,1..3 [7,8,9;4,5,6;1,2,3]"},
+      {"columns 1 and 2", k3x3, swap_rc("C", 1, 2), 0, "DoubleArray 1..3,1..3 [2,1,3;5,4,6;8,7,9]"},
+      {"unknown selector", k3x3, swap_rc("X", 1, 2), 0, same},
+      {"selector with a blank", k3x3, swap_rc(" R", 1, 2), 0, same},
+      {"longer word", k3x3, swap_rc("RC", 1, 2), 0, same},
+      {"index beyond the order", k3x3, swap_rc("R", 1, 4), 0, same},
+      {"first index beyond the order", k3x3, swap_rc("C", 4, 1), 0, same},
+      {"row 0, over columns 1 on", DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 0, 0),
+       swap_rc("R", 0, 2), 0, "DoubleArray 0..2,0..2 [1,8,9;4,5,6;7,2,3]"},
+      {"3 x 2: rows 1 and 3", DoubleArray::matrix({{1, 2}, {3, 4}, {5, 6}}), swap_rc("R", 1, 3), 0,
+       "DoubleArray 1..3,1..2 [5,6;3,4;1,2]"},
+      {"3 x 2: no column 3", DoubleArray::matrix({{1, 2}, {3, 4}, {5, 6}}), swap_rc("C", 1, 3), 0,
+       ""},
+      {"2 x 3: no row 3", DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}}), swap_rc("R", 1, 3), 0, ""},
+      {"2 x 3: columns 1 and 3", DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}}), swap_rc("C", 1, 3), 0,
+       "DoubleArray 1..2,1..3 [3,2,1;6,5,4]"},
+      {"the bits are kept", DoubleArray::matrix({{snan, -0.0}, {1, 2}}), swap_rc("R", 1, 2), 0,
+       "DoubleArray 1..2,1..2 [1,2;snan,-0]"},
+      {"negative row", k3x3, swap_rc("R", -1, 2), 9, ""},
+      {"negative column", k3x3, swap_rc("C", 1, -2), 9, ""},
+      {"row 0 of a 1-based matrix", k3x3, swap_rc("R", 0, 1), 9, ""},
+      {"no column 1", DoubleArray::matrix({{1, 2}, {3, 4}}, 1, 2), swap_rc("R", 1, 2), 9, ""},
+      {"a vector", DoubleArray::vector({1, 2}), swap_rc("R", 1, 2), 9, ""},
+  });
+}
+
+TEST(ConstructTest, ExchangeOfMatricesChangesNeitherOnFailure) {
+  Matr m;
+  DoubleArray a = k2x2, b = DoubleArray::matrix({{5}, {6}, {7}});
+  m.mSwap(a, b);
+  EXPECT_EQ(show(a), "DoubleArray 0..3,0..1 [0,0;0,5;0,6;0,7]");
+  EXPECT_EQ(show(b), "DoubleArray 0..2,0..2 [0,0,0;0,1,2;0,3,4]");
+  const DoubleArray no_1_1 = DoubleArray::matrix({{1}}, 2, 2);
+  const std::pair<DoubleArray, DoubleArray> refused[] = {
+      {DoubleArray::vector({1}), k2x2},
+      {k2x2, DoubleArray::vector({1})},
+      {DoubleArray(), k2x2},
+      {no_1_1, k2x2},  // a first matrix without (1, 1) must not cost the second its data
+      {k2x2, no_1_1},
+      {fixed(k2x2), k3x3},
+      {k3x3, fixed(k2x2)}};
+  for (const auto& [first, second] : refused) {
+    SCOPED_TRACE(show(first) + " and " + show(second));
+    a = first;
+    b = second;
+    EXPECT_RUNTIME_ERROR(m.mSwap(a, b), first.fixed() || second.fixed() ? 10 : 9);
+    EXPECT_EQ(show(a), show(first));
+    EXPECT_EQ(show(b), show(second));
+  }
+}
+
+TEST(ConstructTest, ShapeAndMessages) {
+  Matr m;
+  leave_code_3(m);
+  EXPECT_TRUE(m.mMatrIsVect(bounds({{0, 6}})));
+  EXPECT_EQ(m.ErrCode(), 0);
+  for (const DoubleArray& a :
+       {bounds({{0, 6}, {0, 1}}), DoubleArray(), bounds({{0, 2}, {0, 2}, {0, 2}})}) {
+    EXPECT_FALSE(m.mMatrIsVect(a));  // never fails
+  }
+  EXPECT_TRUE(m.mMatrIsQuadr(bounds({{1, 3}, {0, 4}})));  // 1..3, 0..3: upper bounds only
+  EXPECT_FALSE(m.mMatrIsQuadr(bounds({{0, 4}, {0, 3}})));
+  EXPECT_RUNTIME_ERROR(m.mMatrIsQuadr(bounds({{0, 4}})), 9);
+  EXPECT_RUNTIME_ERROR(m.mMatrIsQuadr(DoubleArray()), 9);
+
+  // The message table is empty until Initialize_dMatr fills it (and resets
+  // ErrCode); every object has its own.
+  Matr other;
+  EXPECT_EQ(other.ErrCode(), 0);
+  EXPECT_EQ(m.ErrMsg(4), "");
+  leave_code_3(m);
+  m.Initialize_dMatr();
+  EXPECT_EQ(m.ErrCode(), 0);
+  const char* expected[] = {"Singolarita` Angolare",
+                            "Nessun Errore",
+                            "Ordini NON Uguali",
+                            "Ordini NON Validi",
+                            "Matrice NON Quadrata",
+                            "Matrice Singolare",
+                            "Parametro Errato",
+                            "Matrice NON Vettore",
+                            "",
+                            "Vettore Punti Errato",
+                            "Rango k della matrice dei coefficienti superiore a n-2"};
+  for (int code = -1; code <= 9; ++code) EXPECT_EQ(m.ErrMsg(code), expected[code + 1]) << code;
+  EXPECT_EQ(other.ErrMsg(0), "");
+  EXPECT_RUNTIME_ERROR(m.ErrMsg(-2), 9);
+  EXPECT_RUNTIME_ERROR(m.ErrMsg(10), 9);
+  m.set_locale(Locale{",", ".", ""});
+  EXPECT_EQ(other.locale(), Locale::process());
 }
 
 }  // namespace

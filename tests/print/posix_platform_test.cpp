@@ -16,69 +16,39 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <iterator>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "nodrel/matr.hpp"
-#include "support/expect_error.hpp"
+#include "support/values.hpp"
 
 namespace nodrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kTextA = "A\r\n+1.0000E+00  ";
-const std::string kTextB = "B\r\n+1.0000E+00  ";
-
-class PosixFileTest : public testing::Test {
- protected:
-  PosixFileTest() {
-    std::string pattern = (fs::temp_directory_path() / "nodrel-print-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
-    m_.set_locale(Locale::c());
-  }
-  ~PosixFileTest() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  void print(const char* comment, Variant perif, Variant append = Variant::missing()) {
-    m_.mPrint(Variant(DoubleArray::vector({1})), {}, perif, {}, Variant(comment), {}, append);
-  }
-  std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-    return names;
-  }
-  static std::string contents(const fs::path& path) {
+TEST(PosixPlatformTest, FilesAppendWithALineEndOrStartOverAtThePathAsWritten) {
+  std::string pattern = (fs::temp_directory_path() / "nodrel-print-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path path = fs::path(pattern) / "Mixed.Txt";
+  Matr m;
+  m.set_locale(Locale::c());
+  const auto print = [&](const char* comment, Variant append) {
+    Variant perif = path.string();
+    m.mPrint(Variant(DoubleArray::vector({1})), {}, perif, {}, Variant(comment), {}, append);
     std::ostringstream s;
     s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-  }
-
-  fs::path dir_;
-  Matr m_;  // with the default platform
-};
-
-TEST_F(PosixFileTest, AppendAddsTextAndLineEndReplaceStartsOver) {
-  const std::string path = (dir_ / "out.txt").string();
-  print("A", Variant(path));
-  print("B", Variant(path), Variant(true));
-  EXPECT_EQ(contents(path), kTextA + "\r\n" + kTextB + "\r\n");
-  print("B", Variant(path), Variant(false));
-  EXPECT_EQ(contents(path), kTextB + "\r\n");
-}
-
-TEST_F(PosixFileTest, OpensThePathAsTheCallerWroteIt) {
-  const std::string path = (dir_ / "Mixed.Txt").string();
-  Variant perif = Variant(path);
-  m_.mPrint(Variant(DoubleArray::vector({1})), {}, perif, {}, Variant("A"));
-  EXPECT_EQ(entries(), std::set<std::string>{"Mixed.Txt"});
-  std::string upper = path;
+    return s.str() + " " + *perif.string();
+  };
+  std::string upper = path.string();
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  EXPECT_EQ(*perif.string(), upper);  // while the caller's variable gets the keyword form
+  print("A", Variant::missing());
+  // The caller's variable gets the keyword form; the file keeps its name.
+  EXPECT_EQ(print("B", true), "A\r\n+1.0000E+00  \r\nB\r\n+1.0000E+00  \r\n " + upper);
+  EXPECT_EQ(print("B", false), "B\r\n+1.0000E+00  \r\n " + upper);
+  EXPECT_EQ(std::distance(fs::directory_iterator(pattern), fs::directory_iterator()), 1);
+  fs::remove_all(pattern);
 }
 
 // Reads until `marker` has arrived, the other side is gone, or the guard time
@@ -113,20 +83,19 @@ int finish_child(pid_t pid) {
 }
 
 // In a child: the vector (1) with comment "Hi" to the message box, then
-// `after` on standard output; the exit status tells how it went.
-[[noreturn]] void child_shows_message_box(const char* after) {
+// "<returned>" on standard output; the exit status tells how it went.
+[[noreturn]] void child_shows_message_box() {
   try {
     Matr m;
     m.set_locale(Locale::c());
     m.mPrint(Variant(DoubleArray::vector({1})), {}, Variant("msgbox"), {}, Variant("Hi"));
-    if (::write(STDOUT_FILENO, after, std::strlen(after)) < 0) ::_exit(4);
-    ::_exit(0);
+    ::_exit(::write(STDOUT_FILENO, "<returned>", 10) == 10 ? 0 : 4);
   } catch (...) {
     ::_exit(3);
   }
 }
 
-TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
+TEST(PosixPlatformTest, MessageBoxOnATerminalWaitsForEnter) {
   int master = -1;
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
@@ -136,7 +105,7 @@ TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     ::tcsetattr(STDIN_FILENO, TCSANOW, &t);
-    child_shows_message_box("<returned>");
+    child_shows_message_box();
   }
   const std::string prompt = "[ OK ] Press Enter to close. ";
   EXPECT_EQ(read_until(master, prompt), "Hi\r\n+1.0000E+00  \r\n" + prompt);
@@ -148,7 +117,7 @@ TEST(PosixMessageBoxTest, ShowsTheTextOnTheTerminalAndWaitsForEnter) {
   ::close(master);
 }
 
-TEST(PosixMessageBoxTest, WithoutATerminalWritesToStandardErrorAndReturns) {
+TEST(PosixPlatformTest, MessageBoxWithoutATerminalWritesToStandardErrorAndReturns) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
   const pid_t pid = ::fork();
@@ -157,7 +126,7 @@ TEST(PosixMessageBoxTest, WithoutATerminalWritesToStandardErrorAndReturns) {
     ::setsid();  // leaves the controlling terminal behind
     ::dup2(fds[1], STDERR_FILENO);
     ::dup2(fds[1], STDOUT_FILENO);
-    child_shows_message_box("<returned>");
+    child_shows_message_box();
   }
   ::close(fds[1]);
   EXPECT_EQ(read_until(fds[0], "<returned>"), "Hi\r\n+1.0000E+00  \n<returned>");

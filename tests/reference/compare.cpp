@@ -17,50 +17,24 @@ using Limits = std::numeric_limits<double>;
 
 const double kSignallingNan = std::bit_cast<double>(std::uint64_t{0x7FF0000000000001ULL});
 
-std::string text(double x) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", x);
-  return buffer;
-}
-
-std::string bounds_text(const DoubleArray& a) {
-  if (a.dims() == 0) return "(no array)";
-  std::string s = "(";
-  for (std::size_t d = 0; d < a.dims(); ++d) {
-    if (d > 0) s += ", ";
-    s += std::to_string(a.bounds()[d].lower) + ".." + std::to_string(a.bounds()[d].upper());
-  }
-  return s + ")";
-}
-
 // Values at, just below and just above the tolerance, and a few ordinary
 // ones: the elements of a vector (a right-hand side, a scale factor) drawn
 // from the tolerance family.
 double tolerance_value(Inputs& in) {
-  const double palette[] = {1e-12,
-                            std::nextafter(1e-12, 0.0),
-                            std::nextafter(1e-12, 1.0),
-                            -1e-12,
-                            -std::nextafter(1e-12, 0.0),
-                            1e-13,
-                            5e-12,
-                            1e-11,
-                            1e-6,
-                            1e-4,
-                            1.0,
-                            -1.0,
-                            2.0,
-                            0.0};
+  const double below = std::nextafter(1e-12, 0.0), above = std::nextafter(1e-12, 1.0);
+  const double palette[] = {1e-12, below, above, -1e-12, -below, 1e-13, 5e-12,
+                            1e-11, 1e-6,  1e-4,  1.0,    -1.0,   2.0,   0.0};
   return palette[in.pick(static_cast<int>(std::size(palette)))];
 }
 
 double special_value(Inputs& in) {
-  const double palette[] = {Limits::infinity(),
-                            -Limits::infinity(),
+  const double inf = Limits::infinity(), max = Limits::max();
+  const double palette[] = {inf,
+                            -inf,
                             Limits::quiet_NaN(),
                             kSignallingNan,
-                            Limits::max(),
-                            -Limits::max(),
+                            max,
+                            -max,
                             1e300,
                             -1e300,
                             Limits::denorm_min(),
@@ -190,9 +164,6 @@ DoubleArray Inputs::odd_shape() {
   }
 }
 
-std::int32_t err_code_of(const nodrel::Matr& m) { return m.ErrCode(); }
-std::int32_t err_code_of(const Matr& m) { return m.err_code; }
-
 void prime(nodrel::Matr& production, Matr& reference, std::int32_t code) {
   DoubleArray scratch = DoubleArray::zeros(2, 2);
   switch (code) {
@@ -204,65 +175,23 @@ void prime(nodrel::Matr& production, Matr& reference, std::int32_t code) {
   reference.err_code = code;
 }
 
-bool same_value(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) ||
-         std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+std::string describe(const std::vector<DoubleArray>& arrays) {
+  std::string s;
+  for (const DoubleArray& a : arrays) s += "\n  " + show(a);
+  return s;
 }
 
-std::string array_difference(const DoubleArray& production, const DoubleArray& reference) {
-  if (production.bounds() != reference.bounds()) {
-    return "bounds " + bounds_text(production) + " instead of " + bounds_text(reference);
-  }
-  const std::vector<double>& p = production.storage();
-  const std::vector<double>& r = reference.storage();
-  for (std::size_t k = 0; k < p.size(); ++k) {
-    if (!same_value(p[k], r[k])) {
-      std::string where = "storage position " + std::to_string(k);
-      if (production.dims() == 2) {
-        const std::size_t rows = production.bounds()[0].count;
-        where = "element (" + std::to_string(production.bounds()[0].lower + k % rows) + ", " +
-                std::to_string(production.bounds()[1].lower + k / rows) + ")";
-      } else if (production.dims() == 1) {
-        where = "element " + std::to_string(production.bounds()[0].lower + k);
-      }
-      return where + " is " + text(p[k]) + " instead of " + text(r[k]);
-    }
-  }
-  return "";
+std::string describe(const Outcome& o) {
+  return "error " + std::to_string(o.error) + ", ErrCode " + std::to_string(o.err_code) +
+         ", result " + number(o.result) + describe(o.arrays);
 }
 
 std::string outcome_difference(const Outcome& production, const Outcome& reference) {
-  std::string s;
-  if (production.error != reference.error) {
-    s += "error " + std::to_string(production.error) + " instead of " +
-         std::to_string(reference.error) + "; ";
-  }
-  if (production.err_code != reference.err_code) {
-    s += "ErrCode " + std::to_string(production.err_code) + " instead of " +
-         std::to_string(reference.err_code) + "; ";
-  }
-  if (!same_value(production.result, reference.result)) {
-    s += "result " + text(production.result) + " instead of " + text(reference.result) + "; ";
-  }
-  for (std::size_t k = 0; k < production.arrays.size(); ++k) {
-    const std::string d = array_difference(production.arrays[k], reference.arrays[k]);
-    if (!d.empty()) s += "argument " + std::to_string(k + 1) + ": " + d + "; ";
-  }
-  return s;
-}
-
-std::string describe(const std::vector<DoubleArray>& arrays) {
-  std::string s;
-  for (const DoubleArray& a : arrays) {
-    s += "  " + bounds_text(a);
-    if (a.storage().size() <= 64) {
-      s += " [";
-      for (double x : a.storage()) s += " " + text(x);
-      s += " ] (storage order, first index fastest)";
-    }
-    s += "\n";
-  }
-  return s;
+  const std::string p = describe(production), r = describe(reference);
+  if (p == r) return "";
+  const std::size_t at = std::mismatch(p.begin(), p.end(), r.begin(), r.end()).first - p.begin();
+  const std::size_t from = at < 80 ? 0 : at - 80;
+  return "\n  production ..." + p.substr(from, 160) + "\n  reference  ..." + r.substr(from, 160);
 }
 
 }  // namespace nodrel::reference

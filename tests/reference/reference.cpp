@@ -22,8 +22,7 @@ namespace {
 // hundreds of times slower. The bits of MXCSR are those of FE_INVALID,
 // FE_DIVBYZERO and FE_OVERFLOW.
 #if defined(_WIN32) && (defined(__x86_64__) || defined(_M_X64))
-constexpr unsigned kSseFlags = 0x3F;
-void clear_flags() { _mm_setcsr(_mm_getcsr() & ~kSseFlags); }
+void clear_flags() { _mm_setcsr(_mm_getcsr() & ~0x3Fu); }
 int raised_flags() {
   return static_cast<int>(_mm_getcsr() & (FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW));
 }
@@ -53,9 +52,7 @@ class Faults {
  private:
   double run(char op, double a, double b) {
     clear_flags();
-    volatile double x = a;
-    volatile double y = b;
-    volatile double r = 0.0;
+    volatile double x = a, y = b, r = 0.0;
     switch (op) {
       case '+': r = x + y; break;
       case '-': r = x - y; break;
@@ -83,36 +80,64 @@ void swap_values(double& a, double& b) {
   b = std::bit_cast<double>(bits);
 }
 
+// p q - r s, checked as one stored result.
+double cross(double p, double q, double r, double s) {
+  Faults f;
+  const double d = f.sub(f.mul(p, q), f.mul(r, s));
+  f.check();
+  return d;
+}
+
+// One step of the elimination with column exchanges that mDet and mDiag
+// share: the pivot is the largest magnitude of row k over columns k..last
+// (the first one on a tie); at or below the tolerance the step is skipped
+// (false). Otherwise the columns are exchanged over rows 1..n (the
+// determinant, when given, changes sign and takes the pivot as a factor) and
+// rows k+1..n are updated over columns k+1..n.
+bool eliminate(DoubleArray& a, std::int32_t k, std::int32_t n, std::int32_t last, double* det) {
+  std::int32_t p = k;
+  double best = std::fabs(a(k, k));
+  for (std::int32_t c = k + 1; c <= last; ++c) {
+    if (std::fabs(a(k, c)) > best) {
+      p = c;
+      best = std::fabs(a(k, c));
+    }
+  }
+  if (best <= kTolerance) return false;
+  if (p != k) {
+    for (std::int32_t j = 1; j <= n; ++j) swap_values(a(j, k), a(j, p));
+  }
+  if (det != nullptr) {
+    if (p != k) *det = negated(*det);
+    Faults f;
+    *det = f.mul(*det, a(k, k));
+    f.check();
+  }
+  for (std::int32_t i = k + 1; i <= n; ++i) {
+    for (std::int32_t j = k + 1; j <= n; ++j) {
+      Faults f;
+      const double v = f.add(f.mul(f.div(negated(a(i, k)), a(k, k)), a(k, j)), a(i, j));
+      a(i, j) = v;
+      f.check();
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- sums, differences, negation, scaling, transpose ----
 
-void Matr::mSum(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
-  const std::int32_t r = mtrSrc2.ubound(1);
-  const std::int32_t c = mtrSrc2.ubound(2);
+// mSum reads the bounds of its second source first, mDiff those of its
+// first: which source fails first decides whether ErrCode was reset.
+void Matr::Elementwise(char op, DoubleArray& mtrDest, const DoubleArray& mtrSrc1,
+                       const DoubleArray& mtrSrc2, const DoubleArray& first,
+                       const DoubleArray& second) {
+  const std::int32_t r = first.ubound(1);
+  const std::int32_t c = first.ubound(2);
   err_code = 0;
-  const std::int32_t c1 = mtrSrc1.ubound(2);
-  const std::int32_t r1 = mtrSrc1.ubound(1);
-  if (c1 != c || r1 != r) {
-    err_code = 1;
-    return;
-  }
-  for (std::int32_t i = 1; i <= r; ++i) {
-    for (std::int32_t j = 1; j <= c; ++j) {
-      Faults f;
-      const double v = f.add(mtrSrc1(i, j), mtrSrc2(i, j));
-      mtrDest(i, j) = v;
-      f.check();
-    }
-  }
-}
-
-void Matr::mDiff(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
-  const std::int32_t r = mtrSrc1.ubound(1);
-  const std::int32_t c = mtrSrc1.ubound(2);
-  err_code = 0;
-  const std::int32_t c2 = mtrSrc2.ubound(2);
-  const std::int32_t r2 = mtrSrc2.ubound(1);
+  const std::int32_t c2 = second.ubound(2);
+  const std::int32_t r2 = second.ubound(1);
   if (c2 != c || r2 != r) {
     err_code = 1;
     return;
@@ -120,11 +145,20 @@ void Matr::mDiff(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleA
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       Faults f;
-      const double v = f.sub(mtrSrc1(i, j), mtrSrc2(i, j));
+      const double v =
+          op == '+' ? f.add(mtrSrc1(i, j), mtrSrc2(i, j)) : f.sub(mtrSrc1(i, j), mtrSrc2(i, j));
       mtrDest(i, j) = v;
       f.check();
     }
   }
+}
+
+void Matr::mSum(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  Elementwise('+', mtrDest, mtrSrc1, mtrSrc2, mtrSrc2, mtrSrc1);
+}
+
+void Matr::mDiff(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {
+  Elementwise('-', mtrDest, mtrSrc1, mtrSrc2, mtrSrc1, mtrSrc2);
 }
 
 void Matr::mOpp(DoubleArray& mtrDest) {
@@ -173,8 +207,7 @@ void Matr::mMult(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleA
     for (std::int32_t j = 1; j <= c; ++j) {
       for (std::int32_t h = 1; h <= k; ++h) {
         Faults f;
-        const double p = f.mul(a(i, h), b(h, j));
-        const double v = f.add(p, mtrDest(i, j));
+        const double v = f.add(f.mul(a(i, h), b(h, j)), mtrDest(i, j));
         mtrDest(i, j) = v;
         f.check();
       }
@@ -192,8 +225,7 @@ void Matr::mMultVett(DoubleArray& vetDest, const DoubleArray& mtrSrc, const Doub
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
       Faults f;
-      const double p = f.mul(a(i, j), v(j));
-      const double s = f.add(p, vetDest(i));
+      const double s = f.add(f.mul(a(i, j), v(j)), vetDest(i));
       vetDest(i) = s;
       f.check();
     }
@@ -212,35 +244,17 @@ double Matr::mTrace(const DoubleArray& mtrA) {
   return s;
 }
 
-double Matr::mMod(const DoubleArray& mtrA) {
-  double result = 0.0;
-  if (mMatrIsVect(mtrA)) {
-    result = VectModulus(mtrA);
-  } else {
-    result = MatrModulus(mtrA);
-  }
-  return result;
-}
+double Matr::mMod(const DoubleArray& mtrA) { return Modulus(mtrA, mMatrIsVect(mtrA)); }
 
-double Matr::VectModulus(const DoubleArray& v) {
-  err_code = 0;
-  double s = 0.0;
-  const std::int32_t n = v.ubound(1);
-  for (std::int32_t i = 1; i <= n; ++i) {
-    Faults f;
-    s = f.add(s, f.mul(v(i), v(i)));
-    f.check();
-  }
-  return std::sqrt(s);
-}
-
-double Matr::MatrModulus(const DoubleArray& a) {
+// The Euclidean length of a Vector, or of column 1 of a Matrix.
+double Matr::Modulus(const DoubleArray& a, bool vector) {
   err_code = 0;
   double s = 0.0;
   const std::int32_t n = a.ubound(1);
   for (std::int32_t i = 1; i <= n; ++i) {
     Faults f;
-    s = f.add(s, f.mul(a(i, 1), a(i, 1)));
+    const double x = vector ? a(i) : a(i, 1);
+    s = f.add(s, f.mul(x, x));
     f.check();
   }
   return std::sqrt(s);
@@ -262,24 +276,11 @@ bool Matr::mIdentical(const DoubleArray& mtrA, const DoubleArray& mtrB) {
   return true;
 }
 
-bool Matr::mMatrIsUnit(const DoubleArray& mtrA) {
-  err_code = 0;
-  const std::int32_t r = mtrA.ubound(1);
-  const std::int32_t c = mtrA.ubound(2);
-  if (!mMatrIsQuadr(mtrA)) {
-    err_code = 3;
-    return false;
-  }
-  for (std::int32_t i = 1; i <= r; ++i) {
-    for (std::int32_t j = 1; j <= c; ++j) {
-      const double expected = i == j ? 1.0 : 0.0;
-      if (differs(mtrA(i, j), expected)) return false;
-    }
-  }
-  return true;
-}
+bool Matr::mMatrIsUnit(const DoubleArray& mtrA) { return IsPattern(mtrA, 1.0); }
+bool Matr::mMatrIsZero(const DoubleArray& mtrA) { return IsPattern(mtrA, 0.0); }
 
-bool Matr::mMatrIsZero(const DoubleArray& mtrA) {
+// A square matrix with `diagonal` on its diagonal and 0 elsewhere.
+bool Matr::IsPattern(const DoubleArray& mtrA, double diagonal) {
   err_code = 0;
   const std::int32_t r = mtrA.ubound(1);
   const std::int32_t c = mtrA.ubound(2);
@@ -289,7 +290,7 @@ bool Matr::mMatrIsZero(const DoubleArray& mtrA) {
   }
   for (std::int32_t i = 1; i <= r; ++i) {
     for (std::int32_t j = 1; j <= c; ++j) {
-      if (differs(mtrA(i, j), 0.0)) return false;
+      if (differs(mtrA(i, j), i == j ? diagonal : 0.0)) return false;
     }
   }
   return true;
@@ -321,45 +322,14 @@ double Matr::mDet(const DoubleArray& mtrA) {
   const std::int32_t n = mtrA.ubound(1);
   if (!mMatrIsQuadr(mtrA)) return 0.0;
   if (n == 1) return mtrA(1, 1);
-  if (n == 2) {
-    Faults f;
-    const double d = f.sub(f.mul(mtrA(1, 1), mtrA(2, 2)), f.mul(mtrA(1, 2), mtrA(2, 1)));
-    f.check();
-    return d;
-  }
+  if (n == 2) return cross(mtrA(1, 1), mtrA(2, 2), mtrA(1, 2), mtrA(2, 1));
   if (n == 3) return DetOrder3(mtrA);
 
   DoubleArray b;
   mDupl(b, mtrA);
   double det = 1.0;
   for (std::int32_t k = 1; k <= n - 1; ++k) {
-    std::int32_t p = k;
-    double best = std::fabs(b(k, k));
-    for (std::int32_t c = k + 1; c <= n; ++c) {
-      if (std::fabs(b(k, c)) > best) {
-        p = c;
-        best = std::fabs(b(k, c));
-      }
-    }
-    if (best <= kTolerance) {
-      det = 0.0;
-      continue;
-    }
-    if (p != k) {
-      det = negated(det);
-      for (std::int32_t j = 1; j <= n; ++j) swap_values(b(j, k), b(j, p));
-    }
-    Faults fd;
-    det = fd.mul(det, b(k, k));
-    fd.check();
-    for (std::int32_t i = k + 1; i <= n; ++i) {
-      for (std::int32_t j = k + 1; j <= n; ++j) {
-        Faults f;
-        const double v = f.add(f.mul(f.div(negated(b(i, k)), b(k, k)), b(k, j)), b(i, j));
-        b(i, j) = v;
-        f.check();
-      }
-    }
+    if (!eliminate(b, k, n, n, &det)) det = 0.0;
   }
   Faults f;
   det = f.mul(det, b(n, n));
@@ -369,18 +339,11 @@ double Matr::mDet(const DoubleArray& mtrA) {
 }
 
 double Matr::DetOrder3(const DoubleArray& a) {
-  Faults f1;
-  const double t1 = f1.sub(f1.mul(a(2, 2), a(3, 3)), f1.mul(a(2, 3), a(3, 2)));
-  f1.check();
-  Faults f2;
-  const double t2 = f2.sub(f2.mul(a(2, 1), a(3, 3)), f2.mul(a(2, 3), a(3, 1)));
-  f2.check();
-  Faults f3;
-  const double t3 = f3.sub(f3.mul(a(2, 1), a(3, 2)), f3.mul(a(2, 2), a(3, 1)));
-  f3.check();
+  const double t1 = cross(a(2, 2), a(3, 3), a(2, 3), a(3, 2));
+  const double t2 = cross(a(2, 1), a(3, 3), a(2, 3), a(3, 1));
+  const double t3 = cross(a(2, 1), a(3, 2), a(2, 2), a(3, 1));
   Faults f;
-  const double left = f.sub(f.mul(a(1, 1), t1), f.mul(a(1, 2), t2));
-  const double d = f.add(left, f.mul(a(1, 3), t3));
+  const double d = f.add(f.sub(f.mul(a(1, 1), t1), f.mul(a(1, 2), t2)), f.mul(a(1, 3), t3));
   f.check();
   if (std::fabs(d) < kTolerance) return 0.0;
   return d;
@@ -392,16 +355,14 @@ bool Matr::mMatrIsSing(const DoubleArray& mtrA) {
     err_code = 3;
     return false;
   }
-  const double d = mDet(mtrA);
-  return !differs(d, 0.0);
+  return !differs(mDet(mtrA), 0.0);
 }
 
 // ---- inverse and division ----
 
 void Matr::mInv(DoubleArray& mtrDest) {
-  const std::int32_t upper = mtrDest.ubound(1);
-  if (upper < -32768 || upper > 32767) raise(ErrorNumber::kOverflow);
-  const std::int32_t n = upper;
+  const std::int32_t n = mtrDest.ubound(1);
+  if (n < -32768 || n > 32767) raise(ErrorNumber::kOverflow);
   DoubleArray r = DoubleArray::zeros(n, n);
   DoubleArray m = DoubleArray::zeros(n - 1, n - 1);
   const double d = mDet(mtrDest);
@@ -413,22 +374,17 @@ void Matr::mInv(DoubleArray& mtrDest) {
     for (std::int32_t j = 1; j <= n; ++j) {
       std::int32_t row = 0;
       for (std::int32_t k = 1; k <= n; ++k) {
-        if (k != i) {
-          row = row + 1;
-          std::int32_t col = 0;
-          for (std::int32_t l = 1; l <= n; ++l) {
-            if (l != j) {
-              col = col + 1;
-              m(row, col) = mtrDest(k, l);
-            }
-          }
+        if (k == i) continue;
+        row = row + 1;
+        std::int32_t col = 0;
+        for (std::int32_t l = 1; l <= n; ++l) {
+          if (l != j) m(row, ++col) = mtrDest(k, l);
         }
       }
       // Order 1: the minor is empty and its determinant is 1.
       const double minor = n - 1 == 0 ? 1.0 : mDet(m);
-      const double s = std::pow(-1.0, i + j);
       Faults f;
-      const double v = f.div(f.mul(s, minor), d);
+      const double v = f.div(f.mul(std::pow(-1.0, i + j), minor), d);
       r(j, i) = v;
       f.check();
     }
@@ -480,29 +436,7 @@ void Matr::mDiag(DoubleArray& mtrA) {
   const std::int32_t n = mtrA.ubound(1);
   const std::int32_t m = mtrA.ubound(2);
   if (m < n) raise(ErrorNumber::kSubscriptOutOfRange);
-  for (std::int32_t k = 1; k <= n - 1; ++k) {
-    std::int32_t p = k;
-    double best = std::fabs(mtrA(k, k));
-    for (std::int32_t c = k + 1; c <= m; ++c) {
-      if (std::fabs(mtrA(k, c)) > best) {
-        p = c;
-        best = std::fabs(mtrA(k, c));
-      }
-    }
-    if (best <= kTolerance) continue;
-    if (p != k) {
-      for (std::int32_t j = 1; j <= n; ++j) swap_values(mtrA(j, k), mtrA(j, p));
-    }
-    for (std::int32_t i = k + 1; i <= n; ++i) {
-      for (std::int32_t j = k + 1; j <= n; ++j) {
-        Faults f;
-        const double v =
-            f.add(f.mul(f.div(negated(mtrA(i, k)), mtrA(k, k)), mtrA(k, j)), mtrA(i, j));
-        mtrA(i, j) = v;
-        f.check();
-      }
-    }
-  }
+  for (std::int32_t k = 1; k <= n - 1; ++k) eliminate(mtrA, k, n, m, nullptr);
   for (std::int32_t i = 1; i <= n; ++i) {
     for (std::int32_t j = 1; j <= m; ++j) {
       if (i != j) mtrA(i, j) = 0.0;
@@ -514,17 +448,8 @@ void Matr::mDiag(DoubleArray& mtrA) {
 
 bool Matr::mMatrIsVect(const DoubleArray& mtrA) {
   err_code = 0;
-  try {
-    mtrA.ubound(1);
-  } catch (const Error&) {
-    return false;  // no array
-  }
-  try {
-    mtrA.ubound(2);
-  } catch (const Error&) {
-    return true;  // one dimension
-  }
-  return false;
+  if (mtrA.dims() == 0) return false;  // no array: ubound(1) fails
+  return mtrA.dims() == 1;             // a second dimension: not a Vector
 }
 
 bool Matr::mMatrIsQuadr(const DoubleArray& mtrDest) {

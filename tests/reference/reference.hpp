@@ -56,8 +56,10 @@ class Matr {
   void mDupl(DoubleArray& mtrDest, const DoubleArray& mtrSrc);
 
  private:
-  double VectModulus(const DoubleArray& v);
-  double MatrModulus(const DoubleArray& a);
+  void Elementwise(char op, DoubleArray& mtrDest, const DoubleArray& mtrSrc1,
+                   const DoubleArray& mtrSrc2, const DoubleArray& first, const DoubleArray& second);
+  double Modulus(const DoubleArray& a, bool vector);
+  bool IsPattern(const DoubleArray& mtrA, double diagonal);
   double DetOrder3(const DoubleArray& a);
 };
 

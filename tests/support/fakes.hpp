@@ -2,8 +2,8 @@
 // user-interface kinds, all appending to one log so that a test sees the
 // order of the calls across them. Each raises run-time error 57 from the
 // call whose log entry begins with its fail_on, once that call is logged.
-#ifndef NODREL_TESTS_PRINT_FAKES_HPP
-#define NODREL_TESTS_PRINT_FAKES_HPP
+#ifndef NODREL_TESTS_SUPPORT_FAKES_HPP
+#define NODREL_TESTS_SUPPORT_FAKES_HPP
 
 #include <memory>
 #include <string>
@@ -12,7 +12,7 @@
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
 
-namespace nodrel::testing_fakes {
+namespace nodrel::fakes {
 
 using Log = std::vector<std::string>;
 
@@ -35,22 +35,14 @@ class FakePlatform : public Platform, public Recorder {
  public:
   using Recorder::Recorder;
   void message_box(const std::string& text) override { record("MsgBox(" + text + ")"); }
-  std::string clipboard_get_text() override {
-    record("Clipboard.get");
-    return clipboard;
-  }
-  void clipboard_clear() override {
-    record("Clipboard.clear");
-    clipboard.clear();
-  }
+  std::string clipboard_get_text() override { return record("Clipboard.get"), clipboard; }
+  void clipboard_clear() override { record("Clipboard.clear"), clipboard.clear(); }
   void clipboard_set_text(const std::string& text) override {
-    record("Clipboard.set(" + text + ")");
-    clipboard = text;
+    record("Clipboard.set(" + text + ")"), clipboard = text;
   }
   void write_file(const std::string& path, const std::string& text, bool append) override {
     record(std::string(append ? "File.append(" : "File.output(") + path + ", " + text + ")");
   }
-
   std::string clipboard;
 };
 
@@ -69,15 +61,10 @@ class FakeSurface : public Kind, public Recorder {
 class FakeTextBox : public TextBox, public Recorder {
  public:
   explicit FakeTextBox(Log& log, std::string text = "") : Recorder(log), text(std::move(text)) {}
-  std::string get_Text() override {
-    record("TextBox.get_Text");
-    return text;
-  }
+  std::string get_Text() override { return record("TextBox.get_Text"), text; }
   void put_Text(const std::string& value) override {
-    record("TextBox.put_Text(" + value + ")");
-    text = value;
+    record("TextBox.put_Text(" + value + ")"), text = value;
   }
-
   std::string text;
 };
 
@@ -85,15 +72,10 @@ class FakeLabel : public Label, public Recorder {
  public:
   explicit FakeLabel(Log& log, std::string caption = "")
       : Recorder(log), caption(std::move(caption)) {}
-  std::string get_Caption() override {
-    record("Label.get_Caption");
-    return caption;
-  }
+  std::string get_Caption() override { return record("Label.get_Caption"), caption; }
   void put_Caption(const std::string& value) override {
-    record("Label.put_Caption(" + value + ")");
-    caption = value;
+    record("Label.put_Caption(" + value + ")"), caption = value;
   }
-
   std::string caption;
 };
 
@@ -109,6 +91,6 @@ Variant object_variant(const std::shared_ptr<T>& object) {
   return Variant(std::shared_ptr<Object>(object));
 }
 
-}  // namespace nodrel::testing_fakes
+}  // namespace nodrel::fakes
 
-#endif  // NODREL_TESTS_PRINT_FAKES_HPP
+#endif  // NODREL_TESTS_SUPPORT_FAKES_HPP

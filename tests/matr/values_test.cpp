@@ -1,0 +1,197 @@
+// The caller's arrays, the conversions of automation values and the
+// run-time errors: the pieces every method stands on.
+#include "support/values.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "nodrel/nodrel.hpp"
+
+namespace nodrel {
+namespace {
+
+TEST(DoubleArrayTest, LayoutBoundsAndRefusals) {
+  // The first index varies fastest, as automation exchanges arrays.
+  const DoubleArray a = DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}}, 0, -3);
+  EXPECT_EQ(a.storage(), (std::vector<double>{1, 4, 2, 5, 3, 6}));
+  EXPECT_EQ(show(a), "DoubleArray 0..1,-3..-1 [1,2,3;4,5,6]");
+  EXPECT_EQ(a(1, -3), 4.0);
+  EXPECT_EQ(show(DoubleArray::zeros(1, 0)), "DoubleArray 0..1,0..0 [0;0]");
+  EXPECT_RUNTIME_ERROR(DoubleArray::zeros(-1), 9);
+  EXPECT_RUNTIME_ERROR(DoubleArray::matrix({{1, 2}, {3}}), 5);  // ragged rows
+
+  DoubleArray m = DoubleArray::matrix({{1, 2}, {3, 4}});  // 1..2, 1..2
+  const DoubleArray v = DoubleArray::vector({1, 2}, 0);   // 0..1
+  const DoubleArray cube(std::vector<ArrayBound>{{0, 2}, {0, 2}, {0, 2}});
+  EXPECT_EQ(m(2, 2) + v(0) + cube.ubound(3), 6.0);
+  const std::function<double()> refused[] = {[&] { return m(0, 1); },
+                                             [&] { return m(1, 3); },
+                                             [&] { return m(1); },
+                                             [&] { return v(2); },
+                                             [&] { return v(0, 0); },
+                                             [&] { return cube(0, 0); },
+                                             [&] { return m(INT32_MIN, 1); },
+                                             [&] { return m(1, INT32_MAX); },
+                                             [&] { return DoubleArray().ubound(1); },
+                                             [&] { return v.ubound(2); },
+                                             [&] { return v.ubound(0); }};
+  for (const auto& read : refused) EXPECT_RUNTIME_ERROR(read(), 9);
+
+  struct Row {
+    bool fixed;
+    std::int32_t u1, u2;
+    int error;
+  };
+  for (const Row& row : {Row{false, -1, 2, 9}, Row{false, 2, -1, 9}, Row{true, 3, 3, 10},
+                         Row{false, 100000, 100000, 7}, Row{false, INT32_MAX, INT32_MAX, 7}}) {
+    SCOPED_TRACE(row.u1);
+    DoubleArray b = m;
+    b.set_fixed(row.fixed);
+    EXPECT_RUNTIME_ERROR(b.redim(row.u1, row.u2), row.error);
+    EXPECT_EQ(show(b), show(m) + (row.fixed ? " fixed" : ""));
+  }
+  m.redim(3);
+  EXPECT_EQ(show(m), "DoubleArray 0..3 [0,0,0,0]");
+  // Equality compares bounds and bits: NaN equals itself, -0.0 differs from 0.0.
+  EXPECT_EQ(DoubleArray::vector({NAN}), DoubleArray::vector({NAN}));
+  EXPECT_FALSE(DoubleArray::vector({0.0}) == DoubleArray::vector({-0.0}));
+  EXPECT_FALSE(DoubleArray::vector({1.0}, 0) == DoubleArray::vector({1.0}, 1));
+  EXPECT_FALSE(DoubleArray() == DoubleArray::zeros(0));
+}
+
+struct Widget : Object {};
+
+// One value through every conversion: to_double, to_int32 (half to even),
+// the truth value with Null as false, and whether it reads as a number.
+TEST(VariantTest, Conversions) {
+  const Locale point = Locale::c();
+  const std::shared_ptr<Object> widget = std::make_shared<Widget>();
+  struct Row {
+    Variant value;
+    std::string as_double;  // the number, "error N", or "" where the rules say nothing
+    std::string as_int32;
+    std::string as_boolean;
+    bool numeric;
+  };
+  const Row rows[] = {
+      {2.5, "2.5", "2", "True", true},
+      {3.5, "3.5", "4", "True", true},
+      {-2.5, "-2.5", "-2", "True", true},
+      {2.4999999999999996, "2.4999999999999996", "2", "True", true},
+      {std::int64_t{-7}, "-7", "-7", "True", true},
+      {true, "-1", "-1", "True", true},
+      {false, "0", "0", "False", true},
+      {-0.0, "-0", "0", "False", true},
+      {Variant(), "0", "0", "False", true},
+      {" 1,234.5 ", "1234.5", "1234", "True", true},
+      {"0", "0", "0", "False", true},
+      {" True ", "error 13", "error 13", "True", false},
+      {"abc", "error 13", "error 13", "error 13", false},
+      {"1e999", "error 6", "", "", false},
+      {Date{36526.5}, "36526.5", "", "", false},
+      {Variant::null(), "error 94", "error 13", "False", false},
+      {Variant::missing(), "error 13", "error 13", "error 13", false},
+      {ErrorValue{7}, "error 13", "error 13", "error 13", false},
+      {widget, "error 13", "error 13", "error 13", false},
+      {DoubleArray::vector({1}), "error 13", "error 13", "error 13", false},
+      {2147483647.4, "2147483647.4", "2147483647", "True", true},
+      {2147483647.5, "2147483647.5", "error 6", "True", true},
+      {-2147483648.5, "-2147483648.5", "-2147483648", "True", true},
+      {-2147483648.6, "-2147483648.6", "error 6", "True", true},
+      {NAN, "nan", "error 6", "True", true},
+  };
+  const auto text = [](const auto& convert) {
+    try {
+      const auto x = convert();
+      if constexpr (std::is_same_v<decltype(x), const bool>)
+        return std::string(x ? "True" : "False");
+      return number(static_cast<double>(x));
+    } catch (const Error& e) {
+      return "error " + std::to_string(e.code());
+    }
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(show(row.value));
+    EXPECT_EQ(text([&] { return to_double(row.value, point); }), row.as_double);
+    if (!row.as_int32.empty()) {
+      EXPECT_EQ(text([&] { return to_int32(row.value, point); }), row.as_int32);
+    }
+    if (!row.as_boolean.empty()) {
+      EXPECT_EQ(text([&] { return to_boolean_null_false(row.value, point); }), row.as_boolean);
+    }
+    EXPECT_EQ(is_numeric(row.value, point), row.numeric);
+  }
+  // Text follows the locale.
+  EXPECT_EQ(to_double(Variant("2,5"), Locale{",", ".", "EUR"}), 2.5);
+  EXPECT_EQ(to_double(Variant("2,5"), point), 25.0);
+  EXPECT_RUNTIME_ERROR(to_double(Variant("1,234.5"), Locale{",", ".", "EUR"}), 13);
+  // Comparisons take fractions as they are.
+  EXPECT_TRUE(greater_than(3.0, Variant(2.5), point));
+  EXPECT_FALSE(greater_than(2.0, Variant("2"), point));
+  EXPECT_RUNTIME_ERROR(greater_than(2.0, Variant("x"), point), 13);
+  EXPECT_RUNTIME_ERROR(greater_than(2.0, Variant::null(), point), 94);
+  // Only a left-out optional argument is missing; Empty and Null are values.
+  EXPECT_TRUE(Variant::missing().is_missing());
+  EXPECT_FALSE(Variant().is_missing() || Variant::null().is_missing());
+  const auto missing = [](VariantRef v) { return v->is_missing(); };
+  EXPECT_TRUE(missing({}));
+  EXPECT_FALSE(missing(Variant()));
+  Variant mine = 1.0;  // a reference binds to the caller's variable
+  [](VariantRef v) { *v = Variant("written"); }(mine);
+  EXPECT_EQ(show(mine), "String \"written\"");
+}
+
+// Every number a client can receive keeps its number and its standard text:
+// both are part of the interface.
+TEST(ErrorTest, NumbersAndDescriptions) {
+  const std::pair<int, const char*> rows[] = {
+      {5, "Invalid procedure call or argument"},
+      {6, "Overflow"},
+      {7, "Out of memory"},
+      {9, "Subscript out of range"},
+      {10, "This array is fixed or temporarily locked"},
+      {11, "Division by zero"},
+      {13, "Type mismatch"},
+      {17, "Can't perform requested operation"},
+      {52, "Bad file name or number"},
+      {53, "File not found"},
+      {57, "Device I/O error"},
+      {61, "Disk full"},
+      {70, "Permission denied"},
+      {75, "Path/File access error"},
+      {76, "Path not found"},
+      {94, "Invalid use of Null"},
+      {424, "Object required"},
+      {438, "Object doesn't support this property or method"},
+      {440, "Automation error"},
+      {449, "Argument not optional"},
+      {450, "Wrong number of arguments or invalid property assignment"},
+      {1234, "Application-defined or object-defined error"},
+  };
+  for (const auto& [code, description] : rows) {
+    SCOPED_TRACE(code);
+    try {
+      raise(static_cast<ErrorNumber>(code));
+    } catch (const Error& e) {
+      EXPECT_EQ(e.code(), code);
+      EXPECT_EQ(e.description(), description);
+      EXPECT_EQ(std::string(e.what()),
+                "Run-time error '" + std::to_string(code) + "': " + description);
+    }
+  }
+  EXPECT_EQ(static_cast<int>(ErrorNumber::kPathNotFound), 76);
+  EXPECT_EQ(static_cast<int>(ErrorNumber::kWrongNumberOfArguments), 450);
+  try {
+    raise(ErrorNumber::kPathNotFound, "Path not found: /no/such/dir");
+  } catch (const Error& e) {
+    EXPECT_EQ(e.description(), "Path not found: /no/such/dir");
+  }
+}
+
+}  // namespace
+}  // namespace nodrel

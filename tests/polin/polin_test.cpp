@@ -1,0 +1,203 @@
+// The least-squares fit, the polynomial evaluated at x, and the abscissas
+// where a line or a quadratic reaches y: worked examples for every outcome,
+// the conditions of ErrCode and every run-time error with what it leaves.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "nodrel/matr.hpp"
+#include "support/values.hpp"
+
+namespace nodrel {
+namespace {
+
+// The points (1, 1), (2, 3), (3, 5) on the line 2x - 1, one point a row.
+const DoubleArray kLine = DoubleArray::matrix({{1, 1}, {2, 3}, {3, 5}});
+
+TEST(PolinTest, FitsConditionsAndFailures) {
+  struct Row {
+    const char* what;
+    DoubleArray pts;
+    std::int32_t rank;
+    Variant no_points;
+    int error, code;
+    std::vector<double> coefficients;  // 1..; none: the array is untouched
+    double tolerance = 1e-12;
+  };
+  const Variant all = Variant::missing();
+  const Row rows[] = {
+      {"line through three points", kLine, 2, all, 0, 0, {-1, 2}},
+      {"interpolating quadratic", kLine, 3, all, 0, 0, {-1, 2, 0}, 1e-10},
+      {"one coefficient: the mean of the ordinates", kLine, 1, all, 0, 0, {3}, 0},
+      {"the first two points", kLine, 2, 2, 0, 0, {-1, 2}},
+      // 2.5 admits two coefficients and rounds to 2 points (half to even).
+      {"a count of 2.5", DoubleArray::matrix({{1, 1}, {2, 3}, {3, 100}}), 2, 2.5, 0, 0, {-1, 2}},
+      {"a count as text", kLine, 2, "2", 0, 0, {-1, 2}},
+      {"2 x 2 is two points in rows; 0^0 is 1",
+       DoubleArray::matrix({{0, 4}, {1, 6}}),
+       2,
+       all,
+       0,
+       0,
+       {4, 2}},
+      {"three by three", DoubleArray::zeros(3, 3), 2, all, 0, 8, {}},
+      {"more coefficients than points", kLine, 4, all, 0, 9, {}},
+      {"a fractional count compared as it is", kLine, 3, 2.5, 0, 9, {}},
+      {"abscissas all equal", DoubleArray::matrix({{2, 1}, {2, 3}, {2, 5}}), 2, all, 0, 4, {}},
+      {"tiny abscissas: a determinant below the tolerance",
+       DoubleArray::matrix({{0.001, 1}, {0.002, 3}, {0.003, 5}}),
+       3,
+       all,
+       0,
+       4,
+       {}},
+      {"points in a vector", DoubleArray::vector({1, 2}), 2, all, 9, 3, {}},
+      {"count not a number", kLine, 2, "abc", 13, 3, {}},
+      {"count Null", kLine, 2, Variant::null(), 13, 3, {}},
+      {"count beyond 32 bits", kLine, 2, 1e10, 6, 3, {}},
+      // From here on the fit had begun: ErrCode was reset.
+      {"count beyond the points", kLine, 2, 4, 9, 0, {}},
+      {"negative count and rank", kLine, -1, -1, 9, 0, {}},
+      {"rank beyond 32766", kLine, 32767, 40000, 6, 0, {}},
+      {"a power overflows", DoubleArray::matrix({{1e200, 1}, {2, 2}, {3, 3}}), 3, all, 6, 0, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Matr m;
+    leave_code_3(m);
+    DoubleArray c = DoubleArray::vector({5, 6});
+    if (row.error != 0) {
+      EXPECT_RUNTIME_ERROR(m.mPolin(c, row.pts, row.rank, row.no_points), row.error);
+    } else {
+      m.mPolin(c, row.pts, row.rank, row.no_points);
+    }
+    EXPECT_EQ(m.ErrCode(), row.code);
+    if (row.coefficients.empty()) {
+      EXPECT_EQ(show(c), "DoubleArray 1..2 [5,6]");
+      continue;
+    }
+    ASSERT_EQ(c.lbound(1), 0);
+    ASSERT_EQ(c.ubound(1), static_cast<std::int32_t>(row.coefficients.size()));
+    EXPECT_EQ(c(0), 0.0);
+    for (std::int32_t j = 1; j <= c.ubound(1); ++j) {
+      EXPECT_NEAR(c(j), row.coefficients[static_cast<std::size_t>(j - 1)], row.tolerance) << j;
+    }
+  }
+  // Points in columns, or with lower bounds 0 and junk in row 0 and column
+  // 0, give the same bits: the same operations on the same numbers.
+  Matr m;
+  DoubleArray by_rows, by_cols, zero_based;
+  m.mPolin(by_rows, kLine, 2);
+  m.mPolin(by_cols, DoubleArray::matrix({{1, 2, 3}, {1, 3, 5}}), 2);
+  m.mPolin(zero_based, DoubleArray::matrix({{9, 9, 9}, {9, 1, 1}, {9, 2, 3}, {9, 3, 5}}, 0, 0), 2);
+  EXPECT_EQ(show(by_cols), show(by_rows));
+  EXPECT_EQ(show(zero_based), show(by_rows));
+  m.mPolin(by_rows, kLine, 0);  // no coefficient: the empty polynomial
+  EXPECT_EQ(show(by_rows), "DoubleArray 0..0 [0]");
+}
+
+// A cubic through 100,000 points with abscissas spread over [-1, 1]. The
+// normal matrix is N times the moment matrix of the uniform distribution,
+// whose condition number is about 76; forming AᵀA and Aᵀy by sums of N
+// products carries a relative error of at most about N·u ≈ 1.1e-11, so the
+// coefficients are good to κ·N·u ≈ 8e-10 of their scale. 1e-8 leaves a
+// factor of ten for the cofactor inverse and the final products.
+TEST(PolinTest, CubicThroughAHundredThousandPoints) {
+  const std::int32_t n = 100000;
+  const double c[] = {0.5, -1.25, 2.0, 0.75};
+  DoubleArray pts(std::vector<ArrayBound>{{1, static_cast<std::uint32_t>(n)}, {1, 2}});
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const double x = -1.0 + 2.0 * (i - 1) / (n - 1);
+    pts(i, 1) = x;
+    pts(i, 2) = c[0] + c[1] * x + c[2] * x * x + c[3] * x * x * x;
+  }
+  Matr m;
+  DoubleArray got;
+  m.mPolin(got, pts, 4);
+  ASSERT_EQ(m.ErrCode(), 0);
+  ASSERT_EQ(got.ubound(1), 4);
+  for (std::int32_t j = 1; j <= 4; ++j) EXPECT_NEAR(got(j), c[j - 1], 1e-8) << j;
+}
+
+TEST(PolinTest, EvaluationFromTheConstantUp) {
+  Matr m;
+  leave_code_3(m);  // neither cleared nor set, also after a failure
+  EXPECT_EQ(m.mGetYPolin(5.0, DoubleArray::zeros(0)), 0.0);
+  EXPECT_EQ(m.mGetYPolin(-9.0, DoubleArray::vector({99, 3}, 0)), 3.0);  // index 0 is not read
+  EXPECT_EQ(m.mGetYPolin(0.0, DoubleArray::vector({4, 5, 6})), 4.0);    // 0^0 is 1
+  EXPECT_EQ(m.mGetYPolin(-2.0, DoubleArray::vector({0, 0, 0, 1})), -8.0);
+  // (0.1 + 0.2) + 0.3 rounds to 0.6000000000000001, where Horner's rule
+  // would give 0.1 + (0.2 + 0.3) = 0.6.
+  EXPECT_EQ(m.mGetYPolin(1.0, DoubleArray::vector({0.1, 0.2, 0.3})), 0.6000000000000001);
+  EXPECT_RUNTIME_ERROR(m.mGetYPolin(1.0, DoubleArray()), 9);
+  EXPECT_RUNTIME_ERROR(m.mGetYPolin(1.0, DoubleArray::zeros(2, 2)), 9);
+  EXPECT_RUNTIME_ERROR(m.mGetYPolin(1e200, DoubleArray::vector({0, 0, 1})), 6);
+  EXPECT_RUNTIME_ERROR(m.mGetYPolin(2.0, DoubleArray::vector({1e308, 1e308})), 6);
+  EXPECT_RUNTIME_ERROR(m.mGetYPolin(INFINITY, DoubleArray::vector({1, 0})), 6);
+  EXPECT_EQ(m.ErrCode(), 3);
+}
+
+TEST(PolinTest, AbscissasOfALineOrAQuadratic) {
+  struct Row {
+    const char* what;
+    std::vector<double> c;  // elements 1, 2, ...
+    double y;
+    Variant max_f;
+    int error;
+    std::string x1_x2;  // as written, errors included
+  };
+  const Variant no = Variant::missing();
+  const Row rows[] = {
+      {"x^2 + 2x - 3 = 0", {-3, 2, 1}, 0, no, 0, "1 -3"},
+      {"turned over: the +root stays in x1", {3, -2, -1}, 0, no, 0, "-3 1"},
+      {"no root", {1, -2, 1}, -1, no, 0, "0 0"},
+      {"no root, MaxF Null", {1, -2, 1}, -1, Variant::null(), 0, "0 0"},
+      {"no root, MaxF true: the vertex", {1, -2, 1}, -1, true, 0, "1 0"},
+      {"double root", {1, -2, 1}, 0, no, 0, "1 1"},
+      {"c = 0", {1, 2, 0}, 5, no, 0, "0 0"},
+      {"four elements read the fourth as c", {-3, 2, 99, 1}, 0, no, 0, "1 -3"},
+      {"one element", {7}, 3, no, 0, "3 0"},
+      {"line 1 + 2x = 5", {1, 2}, 5, no, 0, "2 0"},
+      {"five elements", {1, 2, 3, 4, 5}, 0, true, 0, "0 0"},
+      {"no element", {}, 3, true, 0, "0 0"},
+      {"MaxF is not read with two roots", {0, 0, 1}, 4, "maybe", 0, "2 -2"},
+      {"vertical line", {1, 0}, 5, no, 11, "inf 0"},
+      {"line 1 = 1 with b = 0", {1, 0}, 1, no, 6, "nan 0"},
+      {"c = 0, MaxF true", {1, 2, 0}, 5, true, 11, "0 0"},
+      {"b = c = 0, MaxF true", {1, 0, 0}, 5, true, 6, "0 0"},
+      {"b^2 overflows", {0, 1e200, 1}, 0, no, 6, "0 0"},
+      {"MaxF not a boolean", {1, -2, 1}, -1, "maybe", 13, "0 0"},
+      // 2c overflows: the first root is stored (as 0) before its error.
+      {"c + c overflows", {-1e-300, 0, 1e308}, 0, no, 6, "0 0"},
+  };
+  Matr m;
+  leave_code_3(m);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    double x1 = 42, x2 = 43;
+    const DoubleArray c = DoubleArray::vector(row.c);
+    if (row.error != 0) {
+      EXPECT_RUNTIME_ERROR(m.mGetXsOfQuadr(x1, x2, row.y, c, row.max_f), row.error);
+    } else {
+      m.mGetXsOfQuadr(x1, x2, row.y, c, row.max_f);
+    }
+    EXPECT_EQ(number(x1) + " " + number(x2), row.x1_x2);
+    EXPECT_EQ(m.ErrCode(), 3);  // never touched
+  }
+  // b^2 - ((a - y) 4) c with a = 0.1, y = 0.3, c = 0.7, b = 1: the value of
+  // each rounded step decides the last bits of the roots.
+  double x1 = 0, x2 = 0;
+  m.mGetXsOfQuadr(x1, x2, 0.3, DoubleArray::vector({0.1, 1, 0.7}), {});
+  const double d = 1.0 - ((0.1 - 0.3) * 4.0) * 0.7;
+  EXPECT_EQ(x1, (-1.0 + std::sqrt(d)) / (0.7 + 0.7));
+  EXPECT_EQ(x2, (-1.0 - std::sqrt(d)) / (0.7 + 0.7));
+  EXPECT_RUNTIME_ERROR(m.mGetXsOfQuadr(x1, x2, 0, DoubleArray(), {}), 9);
+  EXPECT_RUNTIME_ERROR(m.mGetXsOfQuadr(x1, x2, 0, DoubleArray::zeros(3, 3), {}), 9);
+}
+
+}  // namespace
+}  // namespace nodrel
