@@ -100,8 +100,10 @@ class CellFormat {
   bool reads_as_non_negative(double x) const {
     const bool minus = !cell_.empty() && cell_[0] == '-';
     if (plain_ && std::fabs(x) < kNoOverflow) {
-      const std::size_t mantissa_end = cell_.find_first_of("Ee");
-      if (cell_.find_first_of("0123456789") < mantissa_end) return !minus;
+      for (const char c : cell_) {
+        if (c == 'E' || c == 'e') break;
+        if (c >= '0' && c <= '9') return !minus;
+      }
     }
     const double read_back = to_double(Variant(cell_), locale_);
     return read_back >= 0.0 && !minus;
