@@ -131,6 +131,10 @@ TEST_F(PrintTest, TheObjectsLocale) {
   EXPECT_EQ(print(Variant(DoubleArray::matrix({{1}})), Variant("\"\xE2\x82\xAC\"0.0")),
             "\r\n         01  \r\n01  +\xE2\x82\xAC"
             "1.0  ");
+  // A currency sign a number's text can begin with is read as one: "1" is no number here.
+  m_.set_locale(Locale{",", "", "1"});
+  log_.clear();
+  print(Variant(DoubleArray::vector({1})), Variant("0"), kMissing, kMissing, 13);
 }
 
 TEST_F(PrintTest, FailuresDeliverNothing) {
@@ -154,6 +158,11 @@ TEST_F(PrintTest, FailuresDeliverNothing) {
        kMissing, 9},
       {"infinite element", Variant(DoubleArray::vector({std::numeric_limits<double>::infinity()})),
        kMissing, kMissing, kMissing, 6},
+      {"largest double shown as 1.8E+308 reads back out of range",
+       Variant(DoubleArray::vector({std::numeric_limits<double>::max()})), Variant("0.0E+00"),
+       kMissing, kMissing, 6},
+      {"\"#.#\" shows only \".\" for 0, which is no number", vector, Variant("#.#"), kMissing,
+       kMissing, 13},
       {"literal text does not read back", matrix, Variant("0 \"kg\""), kMissing, kMissing, 13},
       {"only the zero section has text", vector, Variant("0;0;\"zero\""), kMissing, kMissing, 13},
       {"empty pattern: negative space count", matrix, Variant(""), kMissing, kMissing, 5},
