@@ -93,10 +93,10 @@ class CellFormat {
   // shown as "-0.00" reads back as zero but is not made "+-0.00".
   //
   // The text of a digits-only pattern in a plain locale reads back as a
-  // number whenever it holds a digit before its exponent ("#" shows nothing
-  // for 0, and "" is not a number), and as one of the sign it begins with
-  // unless it reaches past the largest double; only the other cases need
-  // the reading itself.
+  // number whenever it holds a digit before its exponent ("#.#" shows only
+  // "." for 0, which is no number), and that number is negative or -0.0
+  // exactly when the text begins with "-", unless it lies past the largest
+  // double; only the other cases need the reading itself.
   bool reads_as_non_negative(double x) const {
     const bool minus = !cell_.empty() && cell_[0] == '-';
     if (plain_ && std::fabs(x) < kNoOverflow) {
