@@ -43,7 +43,9 @@ std::string text_argument(const Variant& value);
 // format_number otherwise.
 void append_cell(std::string& text, double x, std::string_view pattern, const Locale& locale);
 
-// Elements 1..n of a Vector, each a cell, all on the current line.
+// Elements 1..n of a Vector, each a cell, all on the current line. This and
+// append_matrix read the pattern once, at the first cell, with the errors
+// append_cell would raise there.
 void append_vector(std::string& text, const DoubleArray& vector, std::string_view pattern,
                    const Locale& locale);
 

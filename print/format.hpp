@@ -6,11 +6,22 @@
 //
 //   std::string format_number(double x, std::string_view pattern, const Locale& loc);
 //
+//   NumberFormat format(pattern);           // the pattern read once
+//   format.append(text, x, loc);            // appends what format_number gives
+//
+// A printed matrix formats a million cells with one pattern: NumberFormat
+// reads and checks the pattern once, and append() writes each cell's text
+// straight into the caller's buffer. format_number(x, p, loc) is exactly
+// NumberFormat(p).format(x, loc), errors included.
+//
 // Digits come from the exact decimal value of x (every double has a finite
 // one), rounded to the digits the pattern shows, a tie half away from zero:
 // the first dropped digit decides, 5 and above rounding the magnitude up.
 // No printf-style approximation is involved anywhere, so 1e100 has all its
-// 101 digits and 2.675 (really 2.67499999...) rounds to 2.67.
+// 101 digits and 2.675 (really 2.67499999...) rounds to 2.67. (The digits
+// are those of a correctly rounded std::to_chars a few places further on;
+// only a text that lands exactly on half a unit, as 2.5 does with "0", is
+// settled from the full expansion. format.cpp explains why that is exact.)
 //
 // Worked examples, in Locale::c() (decimal ".", thousands ","):
 //
@@ -88,12 +99,40 @@
 #ifndef NODREL_PRINT_FORMAT_HPP
 #define NODREL_PRINT_FORMAT_HPP
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "nodrel/locale.hpp"
 
 namespace nodrel::detail {
+
+struct FormatSection;
+
+class NumberFormat {
+ public:
+  // Reads the pattern: run-time error 5 or 7 as listed above.
+  explicit NumberFormat(std::string_view pattern);
+  ~NumberFormat();
+  NumberFormat(NumberFormat&&) noexcept;
+  NumberFormat& operator=(NumberFormat&&) noexcept;
+
+  // Appends the text of x; run-time error 6 for an infinity or a NaN, or an
+  // absurd number of integer digits, leaving `text` as it was.
+  void append(std::string& text, double x, const Locale& locale) const;
+  std::string format(double x, const Locale& locale) const;
+
+  // True when every section holds only digit placeholders, at most one "."
+  // and an exponent: no literal, "%" or ",". The text of such a pattern is
+  // an optional "-", digits around the locale's separator and an optional
+  // exponent, nothing else; the printed cell reads it back cheaply.
+  bool digits_only() const noexcept { return digits_only_; }
+
+ private:
+  std::vector<FormatSection> sections_;
+  bool digits_only_ = true;
+};
 
 std::string format_number(double x, std::string_view pattern, const Locale& locale);
 

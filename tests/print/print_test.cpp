@@ -4,6 +4,7 @@
 // files), recorded in call order by fakes.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <functional>
 #include <memory>
 #include <string>
@@ -121,6 +122,10 @@ TEST_F(PrintTest, Layouts) {
   EXPECT_EQ(text(DoubleArray::matrix({{1}}), "\"\xE2\x82\xAC\"0.0"),
             "\r\n         01  \r\n01  +\xE2\x82\xAC"
             "1.0  ");
+  // A currency sign a number's text can begin with is read as one: "1" is no number here.
+  m_.set_locale(Locale{",", "", "1"});
+  log_.clear();
+  print(Variant(DoubleArray::vector({1})), Variant("0"), kMissing, kMissing, 13);
 }
 
 TEST_F(PrintTest, FailuresDeliverNothing) {
@@ -139,6 +144,9 @@ TEST_F(PrintTest, FailuresDeliverNothing) {
       {"second upper bound 0 under rows", DoubleArray::zeros(2, 0), kMissing, kMissing, kMissing,
        9},
       {"infinite element", DoubleArray::vector({INFINITY}), kMissing, kMissing, kMissing, 6},
+      {"largest double shown as 1.8E+308 reads back out of range", DoubleArray::vector({DBL_MAX}),
+       "0.0E+00", kMissing, kMissing, 6},
+      {"\"#.#\" shows only \".\" for 0, which is no number", vector, "#.#", kMissing, kMissing, 13},
       {"literal text does not read back", matrix, "0 \"kg\"", kMissing, kMissing, 13},
       {"only the zero section has text", vector, "0;0;\"zero\"", kMissing, kMissing, 13},
       {"empty pattern: negative space count", matrix, "", kMissing, kMissing, 5},
