@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <new>
 
+#include "matr/memory.hpp"
 #include "nodrel/double_array.hpp"
 #include "nodrel/error.hpp"
 
@@ -64,20 +65,6 @@ inline bool all_finite(const double* a, std::size_t ld, std::size_t rows, std::s
     if (probe != 0.0) return false;
   }
   return true;
-}
-
-// Runs a fast path whose scratch memory may be refused: a refusal fails the
-// call with run-time error 7, as the refusal of the checked loops' own
-// scratch arrays does. The fast paths write the caller's arrays only after
-// their scratch is in hand, so the arguments are as the failure rules
-// allow.
-template <typename FastPath>
-auto with_scratch(FastPath&& fast_path) {
-  try {
-    return fast_path();
-  } catch (const std::bad_alloc&) {
-    raise(ErrorNumber::kOutOfMemory);
-  }
 }
 
 }  // namespace nodrel::detail
