@@ -152,7 +152,9 @@ bool to_boolean_null_false(const Variant& value, const Locale& locale) {
   double out = 0.0;
   switch (numeric_value(value, locale, /*dates=*/true, out)) {
     case Numeric::kValue: return out != 0.0;
-    case Numeric::kOutOfRange: return true;  // a huge number is not zero
+    // A text beyond the range of a double fails as its conversion to a
+    // number does, rather than reading as some large truth.
+    case Numeric::kOutOfRange: raise(ErrorNumber::kOverflow);
     default: raise(ErrorNumber::kTypeMismatch);
   }
 }

@@ -177,8 +177,9 @@ NODREL_API double to_double(const Variant& value, const Locale& locale);
 NODREL_API std::int32_t to_int32(const Variant& value, const Locale& locale);
 
 // A non-zero number is true, zero false; a boolean as it is; Null and Empty
-// false; the texts "True" and "False" in any case, or a numeric text. Run-time
-// error 13 for anything else.
+// false; the texts "True" and "False" in any case, or a numeric text; a date
+// by its serial day number. Run-time error 6 for a text beyond the range of
+// a double, 13 for anything else.
 NODREL_API bool to_boolean_null_false(const Variant& value, const Locale& locale);
 
 // a > b, the numeric comparison; b converts as to_double does (errors
