@@ -17,7 +17,7 @@
 #include "about/win32_about.hpp"
 #include "nodrel/about.hpp"
 #include "nodrel/matr.hpp"
-#include "support/expect_error.hpp"
+#include "support/values.hpp"
 
 namespace nodrel {
 namespace {
