@@ -136,38 +136,28 @@ TEST(AboutTest, SystemInfoLookupAndTheButton) {
   const char* first = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
   const char* second = "SOFTWARE\\Microsoft\\Shared Tools Location";
   const std::string none = "msgbox Systema info not available";
-  struct Row {
-    const char* what;
-    std::vector<FakeServices::Value> first_value, second_value;
+  // The values of the two lookups: null for none, "" for a value of zero bytes.
+  const struct {
+    const char *first_value, *second_value;
     bool tool_in_folder, first_startable;
     std::string last;  // the last call made
     bool second_looked_up;
+  } rows[] = {
+      {"C:\\t.exe", "C:\\s", true, true, "start C:\\t.exe", false},  // first found and started
+      {"C:\\t.exe", nullptr, false, false, none, false},             // the first cannot start
+      {nullptr, "C:\\s", true, false, "start C:\\s\\MSINFO32.EXE", true},
+      {nullptr, "C:\\s", false, false, none, true},  // the second without the tool
+      {nullptr, nullptr, false, false, none, true},
+      {"", "C:\\s", true, false, none, false},
   };
-  const Row rows[] = {
-      {"first found and started",
-       {text("C:\\t.exe")},
-       {text("C:\\s")},
-       true,
-       true,
-       "start C:\\t.exe",
-       false},
-      {"first names a file that cannot start", {text("C:\\t.exe")}, {}, false, false, none, false},
-      {"second with the tool", {}, {text("C:\\s")}, true, false, "start C:\\s\\MSINFO32.EXE", true},
-      {"second without the tool", {}, {text("C:\\s")}, false, false, none, true},
-      {"no lookup succeeds", {}, {}, false, false, none, true},
-      {"first value of zero bytes",
-       {{about::kRegString, ""}},
-       {text("C:\\s")},
-       true,
-       false,
-       none,
-       false},
+  const auto value = [](const char* v) {
+    return *v != 0 ? text(v) : FakeServices::Value{about::kRegString, ""};
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
     FakeServices s;
-    if (!row.first_value.empty()) s.keys[first]["PATH"] = row.first_value.front();
-    if (!row.second_value.empty()) s.keys[second]["MSINFO"] = row.second_value.front();
+    if (row.first_value) s.keys[first]["PATH"] = value(row.first_value);
+    if (row.second_value) s.keys[second]["MSINFO"] = value(row.second_value);
     if (row.tool_in_folder) s.files.push_back("C:\\s\\MSINFO32.EXE");
     s.startable = {"C:\\s\\MSINFO32.EXE"};
     if (row.first_startable) s.startable.push_back("C:\\t.exe");

@@ -43,12 +43,16 @@ std::string shown(const char* label) {
   return out;
 }
 
-std::string without_cr(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c != '\r') out += c;
-  }
-  return out;
+std::string without_cr(std::string s) {
+  std::erase(s, '\r');
+  return s;
+}
+
+// A new folder for one test, named after the process.
+std::filesystem::path new_folder(const std::string& name) {
+  const auto dir = std::filesystem::temp_directory_path() / (name + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  return dir;
 }
 
 // xdotool in the background: the dialog's event loop must keep running
@@ -122,10 +126,8 @@ struct AboutSeen {
 AboutSeen show_about_and_close(const std::function<void(AboutDialog&)>& close) {
   AboutSeen seen;
   detail::on_about_shown = [&](AboutDialog& d) {
-    for (Fl_Widget* w :
-         {static_cast<Fl_Widget*>(&d.window()), static_cast<Fl_Widget*>(&d.title()),
-          static_cast<Fl_Widget*>(&d.version()), static_cast<Fl_Widget*>(&d.description()),
-          static_cast<Fl_Widget*>(&d.disclaimer()), static_cast<Fl_Widget*>(&d.ok())}) {
+    for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{
+             &d.window(), &d.title(), &d.version(), &d.description(), &d.disclaimer(), &d.ok()}) {
       seen.texts += shown(w->label()) + "|";
     }
     seen.texts += d.sys_info().label();  // '&' marks S as the access key
@@ -167,9 +169,7 @@ class ScopedPath {
 
 TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
   // xdotool is started by its full path, so PATH can hold no tool at all.
-  const std::filesystem::path empty =
-      std::filesystem::temp_directory_path() / ("nodrel-no-tools-" + std::to_string(getpid()));
-  std::filesystem::create_directories(empty);
+  const std::filesystem::path empty = new_folder("nodrel-no-tools-");
   std::string message;
   AboutDialog* about = nullptr;
   detail::on_message_shown = [&](MessageDialog& box) {
@@ -180,8 +180,7 @@ TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
   detail::on_message_closed = [&](MessageDialog&) {
     after(0.2, [&about] { key(about->window(), "Escape"); });
   };
-  const std::string xdotool_dir = "/usr/bin";
-  ScopedPath path(empty.string() + ":" + xdotool_dir);
+  ScopedPath path(empty.string() + ":/usr/bin");
   const AboutSeen seen = show_about_and_close([&about](AboutDialog& d) {
     about = &d;
     click(d.window(), d.sys_info());
@@ -192,13 +191,8 @@ TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
 }
 
 TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaiting) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("nodrel-tools-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  const std::filesystem::path marker = dir / "started";
-  const std::filesystem::path release = dir / "release";
-  std::filesystem::remove(marker);
-  std::filesystem::remove(release);
+  const std::filesystem::path dir = new_folder("nodrel-tools-");
+  const std::filesystem::path marker = dir / "started", release = dir / "release";
   const std::filesystem::path tool = dir / "hardinfo";
   {
     // The tool runs until the test releases it (at most ten seconds), so

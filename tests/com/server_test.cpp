@@ -2,6 +2,8 @@
 // class factory, the counts behind DllCanUnloadNow, the object's interfaces.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "com/com_support.hpp"
 
 namespace nodrel::com::test {
@@ -36,14 +38,28 @@ class ServerTest : public testing::Test {
   CanUnloadNow can_unload_now_ = nullptr;
 };
 
-TEST_F(ServerTest, ClassObjectOnlyForMatr) {
-  void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(get_class_object_(IID__Matr, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(object, nullptr);
-  object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(get_class_object_(CLSID_Matr, IID__Matr, &object), E_NOINTERFACE);
-  EXPECT_EQ(object, nullptr);
+// Refusals: the class object only for Matr and only as a factory, no
+// aggregation, no other interface; each clears the caller's pointer and
+// leaves no object behind.
+TEST_F(ServerTest, RefusalsClearThePointerAndLeaveNoObject) {
+  ComPtr<IClassFactory> classes = factory();
+  ASSERT_TRUE(classes);
+  const auto outer = reinterpret_cast<IUnknown*>(classes.get());
+  const std::function<HRESULT(void**)> calls[] = {
+      [&](void** p) { return get_class_object_(IID__Matr, IID_IClassFactory, p); },
+      [&](void** p) { return get_class_object_(CLSID_Matr, IID__Matr, p); },
+      [&](void** p) { return classes->CreateInstance(outer, IID_IUnknown, p); },
+      [&](void** p) { return classes->CreateInstance(nullptr, IID_IClassFactory, p); }};
+  const HRESULT expected[] = {CLASS_E_CLASSNOTAVAILABLE, E_NOINTERFACE, CLASS_E_NOAGGREGATION,
+                              E_NOINTERFACE};
+  for (std::size_t k = 0; k < std::size(calls); ++k) {
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(calls[k](&object), expected[k]) << k;
+    EXPECT_EQ(object, nullptr) << k;
+  }
   EXPECT_EQ(get_class_object_(CLSID_Matr, IID_IClassFactory, nullptr), E_POINTER);
+  classes.reset();
+  EXPECT_EQ(can_unload_now_(), S_OK);
 }
 
 // DllCanUnloadNow answers S_OK only with no object and no lock alive.
@@ -71,21 +87,6 @@ TEST_F(ServerTest, CanUnloadNowFollowsObjectsAndLocks) {
   EXPECT_EQ(classes->LockServer(FALSE), S_OK);
   classes.reset();
   EXPECT_EQ(can_unload_now_(), S_OK);
-}
-
-TEST_F(ServerTest, FactoryRefusesAggregationAndUnknownInterfaces) {
-  ComPtr<IClassFactory> classes = factory();
-  ASSERT_TRUE(classes);
-  void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(
-      classes->CreateInstance(reinterpret_cast<IUnknown*>(classes.get()), IID_IUnknown, &object),
-      CLASS_E_NOAGGREGATION);
-  EXPECT_EQ(object, nullptr);
-  object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(classes->CreateInstance(nullptr, IID_IClassFactory, &object), E_NOINTERFACE);
-  EXPECT_EQ(object, nullptr);
-  classes.reset();
-  EXPECT_EQ(can_unload_now_(), S_OK) << "a refused creation leaves no object behind";
 }
 
 TEST_F(ServerTest, ObjectInterfacesShareOneIdentity) {

@@ -9,7 +9,6 @@
 // that large.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -24,8 +23,10 @@ namespace {
 
 constexpr std::size_t kArrayBytes = 256;
 
+using Args = std::vector<Variant>;
+
 // A label argument shows as its caption, so that it compares by what it shows.
-std::vector<std::string> shown(const std::vector<Variant>& args) {
+std::vector<std::string> shown(const Args& args) {
   std::vector<std::string> text;
   for (const Variant& v : args) {
     const auto* object = v.object();
@@ -35,85 +36,53 @@ std::vector<std::string> shown(const std::vector<Variant>& args) {
   return text;
 }
 
+// A copy of the arguments for one call: arrays are values, but a label is
+// shared, so each call gets a new one.
+Args fresh(const Args& args) {
+  Args copy = args;
+  for (Variant& v : copy) {
+    if (v.object() != nullptr) v = std::shared_ptr<Object>(std::make_shared<CaptionLabel>());
+  }
+  return copy;
+}
+
 TEST(AllocationFaultTest, EveryRefusedArrayIsRunTimeError7AndArgumentsFollowTheRules) {
   // Order 20: beyond the sizes that the fast paths keep on the stack. What a
   // failed call may have done to each argument: 'u' untouched (only read, or
   // restored before the error), 'e' written only at the end (as it was, or
   // the finished result), '*' anything its rules allow.
   const Variant a = well_conditioned(20), b = well_conditioned(20, 3.0), none;
-  const Variant left_out = Variant::missing();
-  struct Call {
+  const Variant label = std::shared_ptr<Object>(std::make_shared<CaptionLabel>());
+  const struct {
     const char* name;
-    std::function<std::vector<Variant>()> arguments;
+    Args arguments;
     std::string after;
+  } calls[] = {
+      {"mInv", {a}, "e"},
+      {"mDet", {a}, "u"},
+      {"mMult", {none, a, b}, "*uu"},
+      {"mDivd", {none, a, b}, "*uu"},
+      {"mTrasp", {none, a}, "eu"},
+      {"mSwap", {a, b}, "ee"},
+      {"mSist", {ones(20), a, ones(20)}, "*uu"},
+      {"mDiag", {a}, "*"},
+      {"mMultVett", {none, well_conditioned(40), ones(40)}, "*uu"},
+      {"mMakeMatrI", {none, 40}, "eu"},
+      {"mPolin", {ones(3), parabola_points(40), 3}, "euu"},
+      {"mDuplVar", {ones(2), variant_table(8)}, "*u"},
+      {"mPrint", {a, label, Variant::missing(), Variant::missing(), "comment"}, "ueeuu"},
   };
-  const Call calls[] = {
-      {"mInv", [&] { return std::vector<Variant>{a}; }, "e"},
-      {"mDet", [&] { return std::vector<Variant>{a}; }, "u"},
-      {"mMult",
-       [&] {
-         return std::vector<Variant>{none, a, b};
-       },
-       "*uu"},
-      {"mDivd",
-       [&] {
-         return std::vector<Variant>{none, a, b};
-       },
-       "*uu"},
-      {"mTrasp",
-       [&] {
-         return std::vector<Variant>{none, a};
-       },
-       "eu"},
-      {"mSwap",
-       [&] {
-         return std::vector<Variant>{a, b};
-       },
-       "ee"},
-      {"mSist",
-       [&] {
-         return std::vector<Variant>{ones(20), a, ones(20)};
-       },
-       "*uu"},
-      {"mDiag", [&] { return std::vector<Variant>{a}; }, "*"},
-      {"mMultVett",
-       [&] {
-         return std::vector<Variant>{none, well_conditioned(40), ones(40)};
-       },
-       "*uu"},
-      {"mMakeMatrI",
-       [&] {
-         return std::vector<Variant>{none, 40};
-       },
-       "eu"},
-      {"mPolin",
-       [&] {
-         return std::vector<Variant>{ones(3), parabola_points(40), 3};
-       },
-       "euu"},
-      {"mDuplVar",
-       [&] {
-         return std::vector<Variant>{ones(2), variant_table(8)};
-       },
-       "*u"},
-      {"mPrint",
-       [&] {
-         const std::shared_ptr<Object> label = std::make_shared<CaptionLabel>();
-         return std::vector<Variant>{a, label, left_out, left_out, "comment"};
-       },
-       "ueeuu"},
-  };
-  for (const Call& call : calls) {
+  for (const auto& call : calls) {
     SCOPED_TRACE(call.name);
     Matr reference;
-    std::vector<Variant> done_args = call.arguments();
+    Args done_args = fresh(call.arguments);
     const std::string expected = show(invoke(reference, call.name, pointers(done_args)));
-    const auto initial = shown(call.arguments()), done = shown(done_args);
+    const auto initial = shown(fresh(call.arguments)), done = shown(done_args);
     int refusals = 0;
     for (std::uint64_t n = 1; n < 10000; ++n) {
       SCOPED_TRACE("refused allocation " + std::to_string(n));
       Matr m;
-      std::vector<Variant> args = call.arguments();
+      Args args = fresh(call.arguments);
       fail_allocation(n, kArrayBytes);
       try {
         const std::string result = show(invoke(m, call.name, pointers(args)));

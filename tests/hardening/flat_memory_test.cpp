@@ -47,52 +47,47 @@ TEST(FlatMemoryTest, MixedLateBoundCallsGiveBackAllTheyTake) {
   Variant label = std::shared_ptr<Object>(std::make_shared<CaptionLabel>());
   Variant text_pattern = "0 \"kg\"", text = "text";
   // Each call with the run-time error it must end with (0: none).
-  const std::vector<std::pair<const char*, std::vector<Variant*>>> calls = {
-      {"mDet", {&a}},
-      {"mInv", {&a}},
-      {"mMult", {&dest, &a, &b}},
-      {"mSum", {&dest, &a, &b}},
-      {"mTrasp", {&dest, &a}},
-      {"mSwapRC", {&a, &rc, &one, &two}},
-      {"mSist", {&x, &a, &v}},
-      {"MMAKEMATRI", {&ident, &two}},
-      {"mMatrIsVect", {&v}},
-      {"mInv", {&singular}},  // ErrCode 4, no error
-      {"mDuplVar", {&copy, &table}},
-      {"mPolin", {&coeff, &points, &three}},
-      {"mGetYPolin", {&half, &coeff}},
-      {"mGetXsOfQuadr", {&x1, &x2, &six, &coeff}},
-      {"mPrint", {&v, &label, &perif, &pattern, &comment, nullptr, &replace}},
-      {"mPrint", {&table}}};
-  const std::vector<std::pair<const char*, std::vector<Variant*>>> failing = {
-      {"mPrint", {&a, nullptr, nullptr, &text_pattern}},
-      {"mDet", {&v}},
-      {"mInv", {&text}},
-      {"mDuplVar", {&copy, &bad_table}},
-      {"mMakeMatrNul", {&dest, &huge, &huge}},
-      {"mNoSuchMethod", {}},
-      {"mSum", {&dest, &a}},
-      {"mOpp", {&a, &a}}};
-  const int errors[] = {13, 9, 13, 13, 7, 438, 449, 450};
+  const struct {
+    const char* name;
+    std::vector<Variant*> args;
+    int error;
+  } calls[] = {{"mDet", {&a}, 0},
+               {"mInv", {&a}, 0},
+               {"mMult", {&dest, &a, &b}, 0},
+               {"mSum", {&dest, &a, &b}, 0},
+               {"mTrasp", {&dest, &a}, 0},
+               {"mSwapRC", {&a, &rc, &one, &two}, 0},
+               {"mSist", {&x, &a, &v}, 0},
+               {"MMAKEMATRI", {&ident, &two}, 0},
+               {"mMatrIsVect", {&v}, 0},
+               {"mInv", {&singular}, 0},  // ErrCode 4, no error
+               {"mDuplVar", {&copy, &table}, 0},
+               {"mPolin", {&coeff, &points, &three}, 0},
+               {"mGetYPolin", {&half, &coeff}, 0},
+               {"mGetXsOfQuadr", {&x1, &x2, &six, &coeff}, 0},
+               {"mPrint", {&v, &label, &perif, &pattern, &comment, nullptr, &replace}, 0},
+               {"mPrint", {&table}, 0},
+               {"mPrint", {&a, nullptr, nullptr, &text_pattern}, 13},
+               {"mDet", {&v}, 9},
+               {"mInv", {&text}, 13},
+               {"mDuplVar", {&copy, &bad_table}, 13},
+               {"mMakeMatrNul", {&dest, &huge, &huge}, 7},
+               {"mNoSuchMethod", {}, 438},
+               {"mSum", {&dest, &a}, 449},
+               {"mOpp", {&a, &a}, 450}};
   long made = 0;
   int wrong = 0;
   const auto round = [&] {
-    for (const auto& [name, args] : calls) {
+    for (const auto& call : calls) {
+      int error = 0;
       try {
-        invoke(m, name, args);
-      } catch (const Error&) {
-        ++wrong;
-      }
-    }
-    for (std::size_t k = 0; k < failing.size(); ++k) {
-      try {
-        invoke(m, failing[k].first, failing[k].second);
-        ++wrong;
+        invoke(m, call.name, call.args);
       } catch (const Error& e) {
-        wrong += e.code() != errors[k];
+        error = e.code();
       }
+      wrong += error != call.error;
     }
-    made += static_cast<long>(calls.size() + failing.size());
+    made += static_cast<long>(std::size(calls));
   };
   // Warm-up: one call in a hundred, at least a few rounds.
   while (made < NODREL_FLAT_MEMORY_CALLS / 100 || made < 100) round();
