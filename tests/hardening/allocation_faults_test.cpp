@@ -9,6 +9,7 @@
 // that large.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "hardening/allocation.hpp"
 #include "nodrel/dispatch.hpp"
+#include "nodrel/matr.hpp"
 #include "support/values.hpp"
 
 namespace nodrel::hardening {
@@ -109,6 +111,57 @@ TEST(AllocationFaultTest, EveryRefusedArrayIsRunTimeError7AndArgumentsFollowTheR
       ASSERT_LT(n, 9999u) << "no end to the allocations";
     }
     EXPECT_GT(refusals, 0) << "the call allocated no array";
+  }
+}
+
+// The same for C++ callers, who call the methods without the late-binding
+// boundary: every refusal is an Error 7, never std::bad_alloc, also where a
+// method copies an aliased argument or composes a text.
+TEST(AllocationFaultTest, CppCallersGetError7Too) {
+  const DoubleArray a = *well_conditioned(20).double_array();
+  const DoubleArray b = *well_conditioned(20, 3.0).double_array();
+  const struct {
+    const char* name;
+    std::function<void(Matr&)> call;
+  } calls[] = {
+      {"mPrint", [&](Matr& m) { m.mPrint(Variant(a), {}, Variant("DEBUG")); }},
+      {"mSist, x is b",
+       [&](Matr& m) {
+         DoubleArray x = *ones(20).double_array(), c = a;
+         m.mSist(x, c, x);
+       }},
+      {"mMult, dest is a source",
+       [&](Matr& m) {
+         DoubleArray c = a;
+         m.mMult(c, c, b);
+       }},
+      {"mDupl",
+       [&](Matr& m) {
+         DoubleArray c;
+         m.mDupl(c, a);
+       }},
+  };
+  for (const auto& call : calls) {
+    SCOPED_TRACE(call.name);
+    int refusals = 0;
+    for (std::uint64_t n = 1; n < 10000; ++n) {
+      Matr m;
+      fail_allocation(n, kArrayBytes);
+      try {
+        call.call(m);
+        const bool refused = !allocation_failure_pending();
+        fail_allocation(0, 0);
+        if (!refused) break;
+      } catch (const Error& e) {
+        fail_allocation(0, 0);
+        EXPECT_EQ(e.code(), 7) << "refused allocation " << n << ": " << e.what();
+        ++refusals;
+      } catch (const std::bad_alloc&) {
+        fail_allocation(0, 0);
+        ADD_FAILURE() << "std::bad_alloc reached the caller at refused allocation " << n;
+      }
+    }
+    EXPECT_GT(refusals, 0) << "the call allocated nothing";
   }
 }
 
