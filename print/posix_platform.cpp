@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "nodrel/platform.hpp"
+#include "print/file_name.hpp"
 
 extern char** environ;
 
@@ -262,15 +263,7 @@ class PosixPlatform final : public Platform {
   void clipboard_set_text(const std::string& text) override { set_with(clipboard_tool(), text); }
 
   void write_file(const std::string& path, const std::string& text, bool append) override {
-    if (path.empty()) {
-      const ErrorNumber number = ErrorNumber::kPathFileAccessError;
-      raise(number, std::string(describe(number)) + " (the file name is empty)");
-    }
-    // A NUL would cut the path short and open another file than the one named.
-    if (path.find('\0') != std::string::npos) {
-      const ErrorNumber number = ErrorNumber::kBadFileNameOrNumber;
-      raise(number, std::string(describe(number)) + " (the file name contains a NUL character)");
-    }
+    detail::check_file_name(path);
     const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
     Fd file(::open(path.c_str(), flags, 0666));
     if (file.get() < 0) raise_file_error(errno, path);

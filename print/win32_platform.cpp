@@ -12,6 +12,7 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
+#include "print/file_name.hpp"
 
 namespace nodrel {
 namespace detail {
@@ -190,15 +191,7 @@ class Win32Platform final : public Platform {
   }
 
   void write_file(const std::string& path, const std::string& text, bool append) override {
-    if (path.empty()) {
-      const ErrorNumber number = ErrorNumber::kPathFileAccessError;
-      raise(number, std::string(describe(number)) + " (the file name is empty)");
-    }
-    // A NUL would cut the path short and open another file than the one named.
-    if (path.find('\0') != std::string::npos) {
-      const ErrorNumber number = ErrorNumber::kBadFileNameOrNumber;
-      raise(number, std::string(describe(number)) + " (the file name contains a NUL character)");
-    }
+    detail::check_file_name(path);
     // Appending: every write goes to the end of the file (FILE_APPEND_DATA
     // without FILE_WRITE_DATA), even if another program writes to it too.
     const DWORD access = append ? FILE_APPEND_DATA : GENERIC_WRITE;
