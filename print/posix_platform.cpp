@@ -11,11 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "nodrel/platform.hpp"
 #include "print/file_name.hpp"
@@ -295,6 +297,18 @@ class PosixPlatform final : public Platform {
   static void set_with(const ClipboardTool& tool, const std::string& text) {
     const ToolRun run = run_tool(tool.set, &text, /*capture=*/false);
     if (!run.exited_ok) raise_clipboard(run.status);
+    // The tools hand the text to a process of their own that stays behind
+    // to serve it, and may return before that process owns the clipboard.
+    // A read in that moment would still get the old text, and the next
+    // append would build on it and lose this one; so the call returns once
+    // the clipboard shows the new text (or, should another program have
+    // taken the clipboard meanwhile, after a second at most).
+    constexpr int kChecks = 100;
+    for (int k = 0; k < kChecks; ++k) {
+      ToolRun read = run_tool(tool.get, nullptr, /*capture=*/true);
+      if (read.exited_ok ? read.output == text : text.empty()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   }
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -27,7 +28,11 @@ std::string xclip(const char* direction, const std::string& text = "") {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), p);
   for (std::size_t n; text.empty() && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
     out.append(buf, n);
-  return ::pclose(p) == 0 ? out : "<xclip failed>";
+  if (::pclose(p) != 0) return "<xclip failed>";
+  // xclip may return before the process it leaves behind owns the
+  // selection: wait until the text is there, as the component does.
+  for (int k = 0; !text.empty() && k < 100 && xclip("-out") != text; ++k) ::usleep(10000);
+  return out;
 }
 
 TEST(X11ClipboardTest, ReplaceAppendAndClearAsOtherClientsSeeThem) {
