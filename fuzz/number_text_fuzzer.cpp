@@ -61,8 +61,15 @@ void check(std::string_view text, unsigned locale_choice) {
       finding("to_int32 is not the number rounded");
     }
   });
-  expect_result_or("to_boolean_null_false", {ErrorNumber::kTypeMismatch},
-                   [&] { static_cast<void>(to_boolean_null_false(value, locale)); });
+  // A truth value fails where the number does: 6 beyond the range of a
+  // double, 13 for no number (the words True and False apart).
+  expect_result_or(
+      "to_boolean_null_false", {ErrorNumber::kOverflow, ErrorNumber::kTypeMismatch}, [&] {
+        const bool truth = to_boolean_null_false(value, locale);
+        if (parsed.status == NumberTextStatus::kNumber && truth != (parsed.value != 0.0)) {
+          finding("to_boolean_null_false disagrees with the number");
+        }
+      });
 
   // In an absurd locale (a decimal separator "e" is also an exponent) a
   // number's own text may mean another number.
