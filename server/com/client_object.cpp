@@ -8,19 +8,11 @@
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
 #include "server/com/text.hpp"
+#include "server/com/variant_convert.hpp"
 
 namespace nodrel::com {
 
 namespace {
-
-// A VARIANT cleared on every way out.
-struct OwnedVariant {
-  VARIANT value;
-  OwnedVariant() { VariantInit(&value); }
-  ~OwnedVariant() { VariantClear(&value); }
-  OwnedVariant(const OwnedVariant&) = delete;
-  OwnedVariant& operator=(const OwnedVariant&) = delete;
-};
 
 // The base of the adapters: the client's members called by name. Names are
 // looked up at every call: a client object may gain or lose members while
@@ -34,27 +26,27 @@ class Adapter : public ClientReference {
  protected:
   void call(const wchar_t* name) { invoke(name, DISPATCH_METHOD, nullptr, nullptr); }
   void call(const wchar_t* name, const std::string& text) {
-    OwnedVariant argument;
+    VariantHolder argument;
     set_text(argument, text);
     invoke(name, DISPATCH_METHOD, &argument.value, nullptr);
   }
   std::string get(const wchar_t* name) {
-    OwnedVariant value;
+    VariantHolder value;
     invoke(name, DISPATCH_PROPERTYGET, nullptr, &value.value);
-    OwnedVariant text;
+    VariantHolder text;
     if (FAILED(VariantChangeType(&text.value, &value.value, 0, VT_BSTR))) {
       raise(ErrorNumber::kTypeMismatch);
     }
     return bstr_to_narrow(V_BSTR(&text.value));
   }
   void put(const wchar_t* name, const std::string& text) {
-    OwnedVariant argument;
+    VariantHolder argument;
     set_text(argument, text);
     invoke(name, DISPATCH_PROPERTYPUT, &argument.value, nullptr);
   }
 
  private:
-  static void set_text(OwnedVariant& target, const std::string& text) {
+  static void set_text(VariantHolder& target, const std::string& text) {
     V_BSTR(&target.value) = narrow_to_bstr(text);
     V_VT(&target.value) = VT_BSTR;
   }

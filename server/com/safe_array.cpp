@@ -130,17 +130,7 @@ void ArrayArguments::write_back(Binding& binding) {
 }
 
 void ArrayArguments::write_back() {
-  // Every array goes back even when one of them fails; the first failure is
-  // reported afterwards.
-  std::exception_ptr first_failure;
-  for (Binding& b : bindings_) {
-    try {
-      write_back(b);
-    } catch (...) {
-      if (!first_failure) first_failure = std::current_exception();
-    }
-  }
-  if (first_failure) std::rethrow_exception(first_failure);
+  write_back_each(bindings_, [this](Binding& b) { write_back(b); });
 }
 
 }  // namespace nodrel::com

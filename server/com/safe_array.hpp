@@ -10,11 +10,28 @@
 #include <windows.h>
 
 #include <deque>
+#include <exception>
 #include <vector>
 
 #include "nodrel/double_array.hpp"
 
 namespace nodrel::com {
+
+// Hands back every item of `items` with `write_back`, even when one of them
+// fails; the first failure is raised afterwards, so that one bad argument
+// never keeps the others from reaching the caller.
+template <typename Items, typename WriteBack>
+void write_back_each(Items& items, WriteBack&& write_back) {
+  std::exception_ptr first_failure;
+  for (auto& item : items) {
+    try {
+      write_back(item);
+    } catch (...) {
+      if (!first_failure) first_failure = std::current_exception();
+    }
+  }
+  if (first_failure) std::rethrow_exception(first_failure);
+}
 
 // The bounds and elements of `array`. A null array (a variable that was
 // never dimensioned) is a DoubleArray without dimensions. Run-time error 13

@@ -300,15 +300,7 @@ void ScriptArguments::write_back(Slot& slot) {
 }
 
 void ScriptArguments::write_back() {
-  std::exception_ptr first_failure;
-  for (Slot& slot : slots_) {
-    try {
-      write_back(slot);
-    } catch (...) {
-      if (!first_failure) first_failure = std::current_exception();
-    }
-  }
-  if (first_failure) std::rethrow_exception(first_failure);
+  write_back_each(slots_, [this](Slot& slot) { write_back(slot); });
 }
 
 }  // namespace nodrel::com

@@ -128,20 +128,6 @@ std::size_t scalar_size(VARTYPE type) {
   }
 }
 
-// Owns a VARIANT until it is handed over.
-struct VariantHolder {
-  VARIANT value;
-  VariantHolder() { VariantInit(&value); }
-  ~VariantHolder() { VariantClear(&value); }
-  VariantHolder(const VariantHolder&) = delete;
-  VariantHolder& operator=(const VariantHolder&) = delete;
-  VARIANT release() {
-    VARIANT out = value;
-    VariantInit(&value);
-    return out;
-  }
-};
-
 }  // namespace
 
 Variant from_variant(const VARIANT& value) {

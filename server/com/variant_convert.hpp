@@ -19,6 +19,20 @@
 
 namespace nodrel::com {
 
+// Owns a VARIANT until it is handed over.
+struct VariantHolder {
+  VARIANT value;
+  VariantHolder() { VariantInit(&value); }
+  ~VariantHolder() { VariantClear(&value); }
+  VariantHolder(const VariantHolder&) = delete;
+  VariantHolder& operator=(const VariantHolder&) = delete;
+  VARIANT release() {
+    VARIANT out = value;
+    VariantInit(&value);
+    return out;
+  }
+};
+
 // The value of `value`. Run-time error 13 for a type the core has no
 // counterpart for (a record, a pointer, a nested reference), 7 when memory
 // runs out.
