@@ -6,10 +6,15 @@
 
 function(nodrel_set_options target)
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -ffp-contract=off
-      -fno-fast-math)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -ffp-contract=off -fno-fast-math)
+    if(NODREL_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
   elseif(MSVC)
-    target_compile_options(${target} PRIVATE /W4 /WX /fp:precise /fp:contract-)
+    target_compile_options(${target} PRIVATE /W4 /fp:precise /fp:contract-)
+    if(NODREL_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
   endif()
   if(NODREL_SANITIZE)
     # Division by zero is part of the arithmetic (the floating-point check
