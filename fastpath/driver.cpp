@@ -44,12 +44,9 @@ const double* view_vector(const DoubleArray& v, std::int32_t n) {
   return v.storage().data() + (1 - b.lower);
 }
 
-double* writable(const DoubleArray& array, const double* element) {
-  // The element lies in `array`, which the method passed as a writable
-  // argument: the view was only made read-only to share the code.
-  static_cast<void>(array);
-  return const_cast<double*>(element);
-}
+// An element of an array the method passed as writable: the view was made
+// read-only only to share view_matrix and view_vector.
+double* writable(const double* element) { return const_cast<double*>(element); }
 
 // Elements 1..n, 1..n of the array that mDupl makes of an order-n result
 // (bounds 0..n, 0..n).
@@ -128,7 +125,7 @@ void system(DoubleArray& x, const DoubleArray& a, const DoubleArray& b, std::int
         const auto order = static_cast<std::size_t>(n);
         numeric::Scratch<double, 16> buffer(order);
         if (numeric::cramer(view, rhs, buffer.data()) != Outcome::kDone) return false;
-        std::copy(buffer.data(), buffer.data() + order, writable(x, solution));
+        std::copy(buffer.data(), buffer.data() + order, writable(solution));
         return true;
       })) {
     return;
@@ -139,7 +136,7 @@ void system(DoubleArray& x, const DoubleArray& a, const DoubleArray& b, std::int
 void diagonal(DoubleArray& a, std::int32_t n, std::int32_t m, Loops<void> checked) {
   numeric::ConstBlock view;
   if (view_matrix(a, n, m, view) && finished([&] {
-        const numeric::Block block{writable(a, view.data), view.ld, view.rows, view.cols};
+        const numeric::Block block{writable(view.data), view.ld, view.rows, view.cols};
         return numeric::reduce_diagonal(block) == Outcome::kDone;
       })) {
     return;
