@@ -183,7 +183,7 @@ Outcome determinant(ConstBlock a, double& det) {
   const std::size_t n = a.rows;
   Buffer copy(n * n);
   for (std::size_t j = 0; j < n; ++j) {
-    for (std::size_t i = 0; i < n; ++i) copy.data()[i + j * n] = a(i, j);
+    std::copy(a.column(j), a.column(j) + n, copy.data() + j * n);
   }
   if (!determinant_in_place(copy.data(), n, static_cast<std::int32_t>(n), det)) {
     return Outcome::kFault;
@@ -196,7 +196,7 @@ Outcome reduce_diagonal(Block a) {
   const std::size_t cols = a.cols;
   Scratch<double> work(rows * cols);
   for (std::size_t j = 0; j < cols; ++j) {
-    for (std::size_t i = 0; i < rows; ++i) work.data()[i + j * rows] = a(i, j);
+    std::copy(a.column(j), a.column(j) + rows, work.data() + j * rows);
   }
   if (!block_finite(work.data(), rows, rows, cols)) return Outcome::kFault;
   PivotProduct unused;
