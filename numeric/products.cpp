@@ -27,14 +27,20 @@ Outcome multiply(ConstBlock a, ConstBlock b, Block c) {
   // exceed a size_t.
   const std::uint64_t multiplications = std::uint64_t{rows} * cols * inner;
   if (multiplications <= kScalarProductUpTo) {
+    // Tiny products: plain loops, the finite check (as in all_finite) taken
+    // along the way.
+    double probe = 0.0;
     for (std::size_t j = 0; j < cols; ++j) {
       for (std::size_t i = 0; i < rows; ++i) {
         double sum = c(i, j);
         for (std::size_t h = 0; h < inner; ++h) sum = a(i, h) * b(h, j) + sum;
         c(i, j) = sum;
+        probe += sum * 0.0;
       }
     }
-  } else if (multiplications <= kBlockedProductFrom) {
+    return probe == 0.0 ? Outcome::kDone : Outcome::kFault;
+  }
+  if (multiplications <= kBlockedProductFrom) {
     // Column j of the product is a times column j of b, contiguous in b.
     const Kernels& kern = kernels();
     for (std::size_t j = 0; j < cols; ++j) {
