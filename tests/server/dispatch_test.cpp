@@ -164,15 +164,18 @@ std::vector<Variant> valid_arguments(const MethodInfo& m) {
 }
 
 // Errors of binding come before the method runs: nothing of the call may be
-// visible afterwards, neither in ErrCode nor in the arguments.
+// visible afterwards, neither in ErrCode nor in the arguments; the argument
+// at fault is `at`.
 void expect_refused(const MethodInfo& method, std::vector<Variant> values, int number,
-                    std::size_t null_at = SIZE_MAX) {
+                    std::size_t at, std::size_t null_at = SIZE_MAX) {
   Matr m;
   leave_code_3(m);
   const auto before = shown(values);
   auto p = pointers(values);
   if (null_at < p.size()) p[null_at] = nullptr;
-  EXPECT_RUNTIME_ERROR(invoke(m, method.dispid, p), number);
+  std::size_t failed = SIZE_MAX;
+  EXPECT_RUNTIME_ERROR(invoke(m, method.dispid, p, &failed), number);
+  EXPECT_EQ(failed, at);
   EXPECT_EQ(m.ErrCode(), 3) << "the method ran";
   EXPECT_EQ(shown(values), before) << "an argument changed";
 }
@@ -205,25 +208,26 @@ TEST(DispatchTest, BindingRefusesBeforeTheMethodRuns) {
     SCOPED_TRACE(method.name);
     auto values = valid_arguments(method);
     values.emplace_back(1.0);
-    expect_refused(method, values, 450);  // too many, before any argument is looked at
+    // Too many, before any argument is looked at.
+    expect_refused(method, values, 450, method.args.size());
     if (!method.args.empty()) {
       values.front() = Variant::missing();
-      expect_refused(method, values, 450);
+      expect_refused(method, values, 450, method.args.size());
     }
     for (std::size_t k = 0; k < method.args.size(); ++k) {
       SCOPED_TRACE(method.args[k].name);
       if (!method.args[k].optional) {
         values = valid_arguments(method);  // left off, missing, or a null pointer: 449
-        expect_refused(method, std::vector<Variant>(values.begin(), values.begin() + k), 449);
-        expect_refused(method, values, 449, k);
+        expect_refused(method, std::vector<Variant>(values.begin(), values.begin() + k), 449, k);
+        expect_refused(method, values, 449, k, k);
         values[k] = Variant::missing();
-        expect_refused(method, values, 449);
+        expect_refused(method, values, 449, k);
       }
       for (const Bad& b : bad) {
         if (b.kind != method.args[k].kind) continue;
         values = valid_arguments(method);
         values[k] = b.value;
-        expect_refused(method, values, b.number);
+        expect_refused(method, values, b.number, k);
         ++checked;
       }
     }
