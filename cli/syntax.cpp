@@ -224,14 +224,6 @@ class Lexer {
   int column_ = 1;
 };
 
-// A bracketed list as written, before its shape is known.
-struct Node {
-  Position at;
-  bool list = false;
-  std::vector<Node> items;
-  Variant leaf;
-};
-
 class Parser {
  public:
   // `defined`: the variables defined so far, or nullptr when any name that is
@@ -816,87 +808,127 @@ class Parser {
     return std::nullopt;
   }
 
+  // An array literal while it is read: its elements in reading order (row
+  // by row) and the shape that the first list of every level sets, each
+  // later list checked against it as soon as it closes. An element costs a
+  // double and a bit, whatever the length of the text.
+  struct Reading {
+    std::vector<double> numbers;  // every element; 0 where another value stands
+    std::vector<bool> integral;   // written as a whole number
+    std::vector<std::pair<std::size_t, Variant>> others;  // the elements a double cannot hold
+    std::size_t non_numbers = 0;
+    std::vector<std::int64_t> counts;  // the items of a list of each level; -1: none closed yet
+    std::vector<int> kinds;            // of the items of each level: 0 unknown, 1 lists, 2 values
+    std::vector<std::size_t> path;     // the place (from 1) of the item read in each open list
+    std::size_t dims = 0;              // known once the first list reaches a value or is empty
+  };
+
+  // The item at `r.path` as the user sees it: "row 2" in a matrix, "list
+  // [2][1]" or "element [1][2][2]" otherwise; `first`: the first of its level.
+  static std::string item_name(const Reading& r, bool first) {
+    const std::size_t depth = r.path.size();
+    if (r.dims == 2 && depth == 1) return "row " + std::to_string(first ? 1 : r.path[0]);
+    std::string text = depth == r.dims ? "element " : "list ";
+    for (std::size_t p : r.path) text += "[" + std::to_string(first ? 1 : p) + "]";
+    return text;
+  }
+
+  // The item at r.path is a list or a value, as the first of its level?
+  bool check_kind(Reading& r, bool list, Position at) {
+    const std::size_t depth = r.path.size();
+    if (r.kinds.size() <= depth) r.kinds.resize(depth + 1, 0);
+    const int kind = list ? 1 : 2;
+    if (r.kinds[depth] == 0) r.kinds[depth] = kind;
+    if (r.kinds[depth] == kind) return true;
+    fail(at, item_name(r, false) + (list ? " is a list, " : " is a value, ") + item_name(r, true) +
+                 (list ? " a value" : " a list"));
+    return false;
+  }
+
   Variant array(const std::vector<std::int32_t>& lowers, Position at) {
-    Node root = list(1);
+    Reading r;
+    list(r);
     if (failed_) return {};
-    if (root.items.empty()) {
+    if (r.counts[0] == 0) {
       if (!lowers.empty()) fail(at, "an array never dimensioned has no bounds");
       return Variant(DoubleArray());
     }
-    // The shape follows the first element of every level; every other list
-    // must agree with it.
-    std::vector<std::uint32_t> counts;
-    const Node* level = &root;
-    for (;;) {
-      counts.push_back(static_cast<std::uint32_t>(level->items.size()));
-      if (level->items.empty() || !level->items.front().list) break;
-      level = &level->items.front();
-    }
-    std::vector<std::size_t> path;
-    if (!check_shape(root, counts, path)) return {};
-    if (lowers.size() > 1 && lowers.size() != counts.size()) {
+    const std::size_t dims = r.dims;
+    if (lowers.size() > 1 && lowers.size() != dims) {
       fail(at, std::to_string(lowers.size()) + " lower bounds for an array of " +
-                   std::to_string(counts.size()) + " dimensions");
+                   std::to_string(dims) + " dimensions");
       return {};
     }
     std::vector<ArrayBound> bounds;
-    for (std::size_t d = 0; d < counts.size(); ++d) {
+    for (std::size_t d = 0; d < dims; ++d) {
       const std::int32_t lower = lowers.empty() ? 1 : lowers.size() == 1 ? lowers[0] : lowers[d];
-      const ArrayBound b{lower, counts[d]};
+      const ArrayBound b{lower, static_cast<std::uint32_t>(r.counts[d])};
       if (b.upper() > INT32_MAX || b.upper() < INT32_MIN) {
         fail(at, "an upper bound beyond 32 bits");
         return {};
       }
       bounds.push_back(b);
     }
-    // Leaves in column-major order: the first index varies fastest.
-    std::size_t total = 1;
-    for (std::uint32_t c : counts) total *= c;
-    std::vector<const Node*> ordered(total, nullptr);
-    place(root, counts, 0, 0, 1, ordered);
-    bool all_numbers = true;
-    for (const Node* leaf : ordered) {
-      const VariantKind k = leaf->leaf.kind();
-      all_numbers = all_numbers && (k == VariantKind::kInteger || k == VariantKind::kDouble);
-    }
-    if (all_numbers) {
-      DoubleArray a(bounds);
-      for (std::size_t k = 0; k < total; ++k) {
-        const Variant& v = ordered[k]->leaf;
-        a.storage()[k] = v.integer() ? static_cast<double>(*v.integer()) : *v.real();
+    // From reading order (the last index fastest) to storage order (the
+    // first index fastest).
+    const std::size_t total = r.numbers.size();
+    std::vector<std::size_t> stored(total);
+    std::vector<std::uint32_t> index(dims, 0);
+    for (std::size_t k = 0; k < total; ++k) {
+      std::size_t offset = 0, stride = 1;
+      for (std::size_t d = 0; d < dims; ++d) {
+        offset += index[d] * stride;
+        stride *= bounds[d].count;
       }
+      stored[k] = offset;
+      for (std::size_t d = dims; d-- > 0;) {
+        if (++index[d] < bounds[d].count) break;
+        index[d] = 0;
+      }
+    }
+    if (r.non_numbers == 0) {
+      DoubleArray a(bounds);
+      for (std::size_t k = 0; k < total; ++k) a.storage()[stored[k]] = r.numbers[k];
       return Variant(std::move(a));
     }
     VariantArray a;
     a.bounds = std::move(bounds);
-    for (const Node* leaf : ordered) a.elements.push_back(leaf->leaf);
+    a.elements.resize(total);
+    for (std::size_t k = 0; k < total; ++k) {
+      a.elements[stored[k]] = r.integral[k] ? Variant(static_cast<std::int64_t>(r.numbers[k]))
+                                            : Variant(r.numbers[k]);
+    }
+    for (auto& [k, v] : r.others) a.elements[stored[k]] = std::move(v);
     return Variant(std::move(a));
   }
 
-  Node list(std::size_t depth) {
-    Node node;
-    node.at = peek().at;
-    node.list = true;
-    if (depth > kMaxDimensions) {
+  // A list at r.path, and its items.
+  void list(Reading& r) {
+    const std::size_t depth = r.path.size();
+    const Position at = peek().at;
+    if (depth >= kMaxDimensions) {
       fail(peek(), "more than 8 dimensions");
-      return node;
+      return;
     }
+    if (depth > 0 && !check_kind(r, true, at)) return;
     open('[');
     take();
+    std::int64_t items = 0;
     if (!accept(Tok::kRBracket)) {
       for (;;) {
         // An array may be the whole text: the tokens of its elements before
         // this one are done with (no reference outlives an element).
         if (next_ > base_ + 64) release(next_ - 2);
+        r.path.push_back(static_cast<std::size_t>(items + 1));
         if (peek().kind == Tok::kLBracket) {
-          node.items.push_back(list(depth + 1));
-        } else {
-          Node leaf;
-          leaf.at = peek().at;
+          list(r);
+        } else if (check_kind(r, false, peek().at)) {
+          if (r.dims == 0) r.dims = depth + 1;
           std::optional<Variant> v = scalar(/*in_array=*/true);
-          if (v) leaf.leaf = std::move(*v);
-          node.items.push_back(std::move(leaf));
+          if (v) element(r, std::move(*v));
         }
+        r.path.pop_back();
+        ++items;
         if (failed_) break;
         if (accept(Tok::kComma)) continue;
         expect(Tok::kRBracket, "',' or ']'");
@@ -904,53 +936,33 @@ class Parser {
       }
     }
     close();
-    return node;
+    if (failed_) return;
+    if (r.counts.size() <= depth) r.counts.resize(depth + 1, -1);
+    if (r.counts[depth] < 0) {
+      r.counts[depth] = items;
+      if (items == 0 && r.dims == 0) r.dims = depth + 1;
+    } else if (r.counts[depth] != items) {
+      fail(at, item_name(r, false) + " has " + std::to_string(items) +
+                   (items == 1 ? " element, " : " elements, ") + item_name(r, true) + " has " +
+                   std::to_string(r.counts[depth]));
+    }
   }
 
-  // Every list agrees with the first of its level. `path`: the places (from
-  // 1) of `n` in the lists around it; a list is named as the user sees it,
-  // "row 2" in a matrix, "list [2][1]" deeper.
-  bool check_shape(const Node& n, const std::vector<std::uint32_t>& counts,
-                   std::vector<std::size_t>& path) {
-    const std::size_t depth = path.size();
-    auto name = [&](bool first) {
-      if (counts.size() == 2 && depth == 1) return "row " + std::to_string(first ? 1 : path[0]);
-      std::string text = depth == counts.size() ? "element " : "list ";
-      for (std::size_t p : path) text += "[" + std::to_string(first ? 1 : p) + "]";
-      return text;
-    };
-    if (depth == counts.size()) {
-      if (n.list) fail(n.at, name(false) + " is a list, " + name(true) + " a value");
-      return !failed_;
-    }
-    if (!n.list) {
-      fail(n.at, name(false) + " is a value, " + name(true) + " a list");
-      return false;
-    }
-    if (n.items.size() != counts[depth]) {
-      const std::size_t has = n.items.size();
-      fail(n.at, name(false) + " has " + std::to_string(has) + (has == 1 ? " element, " : " elements, ") +
-                     name(true) + " has " + std::to_string(counts[depth]));
-      return false;
-    }
-    for (std::size_t k = 0; k < n.items.size(); ++k) {
-      path.push_back(k + 1);
-      const bool ok = check_shape(n.items[k], counts, path);
-      path.pop_back();
-      if (!ok) return false;
-    }
-    return true;
-  }
-
-  static void place(const Node& n, const std::vector<std::uint32_t>& counts, std::size_t depth,
-                    std::size_t offset, std::size_t stride, std::vector<const Node*>& out) {
-    if (depth == counts.size()) {
-      out[offset] = &n;
+  static void element(Reading& r, Variant v) {
+    // Whole numbers a double holds exactly are kept as a flag; others keep
+    // their value apart.
+    constexpr std::int64_t kExact = std::int64_t{1} << 53;
+    const std::int64_t* whole = v.integer();
+    const double* real = v.real();
+    if (whole != nullptr && *whole >= -kExact && *whole <= kExact) {
+      r.numbers.push_back(static_cast<double>(*whole));
+      r.integral.push_back(true);
       return;
     }
-    for (std::size_t k = 0; k < n.items.size(); ++k) {
-      place(n.items[k], counts, depth + 1, offset + k * stride, stride * counts[depth], out);
-    }
+    r.numbers.push_back(whole != nullptr ? static_cast<double>(*whole) : real != nullptr ? *real : 0.0);
+    r.integral.push_back(false);
+    if (whole == nullptr && real == nullptr) ++r.non_numbers;
+    if (real == nullptr) r.others.emplace_back(r.numbers.size() - 1, std::move(v));
   }
 
   struct Opening {
