@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <sstream>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -224,14 +223,6 @@ void Display::write(std::ostream& out, const Variant& value) {
     // still shows every element.
     out << literal(value) << '\n';
   }
-}
-
-std::string Display::array(const Variant& value) {
-  std::ostringstream text;
-  write(text, value);
-  std::string s = text.str();
-  if (!s.empty()) s.pop_back();
-  return s;
 }
 
 void Display::check_pattern() {

@@ -37,7 +37,6 @@ class Display {
   // more dimensions, never dimensioned, or that mPrint refuses in the print
   // layout, are shown as written.
   void write(std::ostream& out, const Variant& value);
-  std::string array(const Variant& value);
 
   static constexpr std::size_t kSummaryLimit = 1000;
   static constexpr std::uint32_t kEdge = 3;

@@ -60,7 +60,9 @@ DESCRIPTION
 
 OPTIONS
     -f, --file FILE
-        Run the script FILE; "-" reads it from standard input.
+        Run the script FILE; "-" reads it from standard input. When standard
+        input is a terminal, "nodrel -" runs each statement as it is typed,
+        with line editing and history; :help lists its commands.
     -k, --keep-going
         In a script, report a run-time error and go on with the next line.
     -e, --echo
@@ -192,7 +194,7 @@ mPolin C, P, 2
 ' Printing: mPrint composes the text; screen is this terminal.
 mPrint A, screen, , "0.000", "The inverse of [[4, 7], [2, 6]]:"
 '
-' More: nodrel --help, nodrel --list.
+' More: nodrel --help, nodrel --help mSist, nodrel - (at a terminal: interactive).
 )";
 
 struct Options {

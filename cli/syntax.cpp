@@ -922,10 +922,15 @@ class Parser {
         r.path.push_back(static_cast<std::size_t>(items + 1));
         if (peek().kind == Tok::kLBracket) {
           list(r);
-        } else if (check_kind(r, false, peek().at)) {
-          if (r.dims == 0) r.dims = depth + 1;
+        } else {
+          // The value first: what cannot be one (a line that is a new
+          // statement, the end) is shown as such, not as a shape.
+          const Position value_at = peek().at;
           std::optional<Variant> v = scalar(/*in_array=*/true);
-          if (v) element(r, std::move(*v));
+          if (v && check_kind(r, false, value_at)) {
+            if (r.dims == 0) r.dims = depth + 1;
+            element(r, std::move(*v));
+          }
         }
         r.path.pop_back();
         ++items;

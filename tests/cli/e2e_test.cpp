@@ -71,37 +71,33 @@ TEST(StagedProgramTest, WithoutATerminal) {
   std::system(("rm -r '" + dir + "'").c_str());
 }
 
-// The interactive mode: "nodrel -" at a terminal of its own.
+// The interactive mode: "nodrel -" at a terminal of its own, a pseudo-
+// terminal whose other side the test types into and reads.
 class Terminal {
  public:
-  Terminal() {
-    pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
-    if (pid_ == 0) {
-      unsetenv("DISPLAY");
-      setenv("TERM", "xterm", 1);
-      execl(NODREL_STAGED_PROGRAM, "nodrel", "-", static_cast<char*>(nullptr));
-      _exit(127);
-    }
+  Terminal() : pid_(forkpty(&fd_, nullptr, nullptr, nullptr)) {
+    if (pid_ != 0) return;
+    unsetenv("DISPLAY");
+    setenv("TERM", "xterm", 1);
+    execl(NODREL_STAGED_PROGRAM, "nodrel", "-", static_cast<char*>(nullptr));
+    _exit(127);
   }
-  ~Terminal() {
-    if (fd_ >= 0) close(fd_);
-  }
-  void type(const std::string& keys) { ASSERT_EQ(write(fd_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
+  ~Terminal() { close(fd_); }
+  void type(const std::string& keys) { EXPECT_GT(write(fd_, keys.data(), keys.size()), 0); }
   // What the terminal shows up to `marker`, waiting 10 s at most.
   std::string until(const std::string& marker) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (seen_.find(marker) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
       pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
       char block[4096];
-      const ssize_t n = read(fd_, block, sizeof block);
-      if (n <= 0) break;
+      const ssize_t n = poll(&p, 1, 100) > 0 ? read(fd_, block, sizeof block) : 0;
+      if (n < 0) break;
       seen_.append(block, static_cast<std::size_t>(n));
     }
     const std::size_t at = seen_.find(marker);
-    if (at == std::string::npos) return "(no '" + marker + "' in) " + seen_;
-    std::string shown = seen_.substr(0, at + marker.size());
-    seen_.erase(0, at + marker.size());
+    const std::size_t end = at == std::string::npos ? seen_.size() : at + marker.size();
+    std::string shown = seen_.substr(0, end);
+    seen_.erase(0, end);
     return shown;
   }
   int wait_exit() {
@@ -112,7 +108,7 @@ class Terminal {
 
  private:
   int fd_ = -1;
-  pid_t pid_ = -1;
+  pid_t pid_;
   std::string seen_;
 };
 
@@ -121,13 +117,15 @@ TEST(StagedProgramTest, AtATerminal) {
   EXPECT_NE(t.until("nodrel> ").find(":help for help"), std::string::npos);
   // A statement over two lines; variables stay from line to line.
   t.type("A = [[4, 7],\r");
-  EXPECT_NE(t.until("...> "), "");
-  t.type("[2, 6]]\r");
-  t.until("nodrel> ");
-  t.type("mInv A\r");
-  t.until("nodrel> ");
+  t.until("...> ");
+  // Each line typed after the prompt: the line editor drops what comes before.
+  for (const char* line : {"[2, 6]]\r", "mInv A\r"}) {
+    t.type(line);
+    t.until("nodrel> ");
+  }
   t.type("? A(1, 1), UBound(A, 2)\r");
-  EXPECT_NE(t.until("nodrel> ").find("0.6 2\r\n"), std::string::npos);
+  const std::string shown = t.until("nodrel> ");
+  EXPECT_NE(shown.find("0.6 2\r\n"), std::string::npos) << shown;
   // An undefined variable is an error, and the session goes on.
   t.type("? Z\r");
   EXPECT_NE(t.until("nodrel> ").find("Z is not defined"), std::string::npos);

@@ -105,13 +105,9 @@ std::string render(const Expr& e) {
     case Expr::Kind::kBound:
     case Expr::Kind::kCall: break;
   }
-  if (e.kind != Expr::Kind::kCall) {
-    std::string text = e.kind == Expr::Kind::kBound ? (e.name == "ubound" ? "UBound(" : "LBound(")
-                                                     : e.name + "(";
-    for (std::size_t k = 0; k < e.args.size(); ++k) text += (k ? ", " : "") + render(e.args[k]);
-    return text + ")";
-  }
-  std::string text = std::string(e.method->name) + "(";
+  std::string text = e.kind == Expr::Kind::kCall    ? std::string(e.method->name) + "("
+                     : e.kind == Expr::Kind::kBound ? (e.name == "ubound" ? "UBound(" : "LBound(")
+                                                    : e.name + "(";
   for (std::size_t k = 0; k < e.args.size(); ++k) text += (k ? ", " : "") + render(e.args[k]);
   return text + ")";
 }
@@ -173,6 +169,7 @@ TEST(SyntaxTest, Scripts) {
       {"A = [\nB = 2\nC = )\nD = 4",
        "1:5: '[' is not closed (line 2 starts 'B')\n3:5: expected a value, found ')'\n"},
       {"A = [1,\n  x]", "2:3: expected a number, a text, empty, null, true or false, found 'x'\n"},
+      {"A = [[4, 7],\n", "1:5: '[' is not closed\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
