@@ -4,9 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -62,7 +62,8 @@ std::optional<std::string> read_data(const std::string& path, DoubleArray& array
         if (at == line.size()) break;
       }
       std::size_t end = at;
-      while (end < line.size() && (separator == 0 ? !is_blank(line[end]) : line[end] != separator)) {
+      while (end < line.size() &&
+             (separator == 0 ? !is_blank(line[end]) : line[end] != separator)) {
         ++end;
       }
       std::size_t from = at, to = end;
@@ -96,7 +97,8 @@ std::optional<std::string> read_data(const std::string& path, DoubleArray& array
                        ArrayBound{1, static_cast<std::uint32_t>(columns)}});
   // Stored column by column: element (r, c) at r + c x rows.
   for (std::size_t r = 0; r < rows; ++r) {
-    for (std::size_t c = 0; c < columns; ++c) array.storage()[r + c * rows] = values[r * columns + c];
+    for (std::size_t c = 0; c < columns; ++c)
+      array.storage()[r + c * rows] = values[r * columns + c];
   }
   return std::nullopt;
 }

@@ -163,8 +163,7 @@ void Display::columns(std::ostream& out, const DoubleArray& a) {
   const std::vector<std::int64_t> row_places = shown(rows), col_places = shown(cols);
   auto cell = [&](std::int64_t r, std::int64_t c) {
     if (r < 0 || c < 0) return std::string("...");
-    return number(a.storage()[static_cast<std::size_t>(r) +
-                              static_cast<std::size_t>(c) * rows]);
+    return number(a.storage()[static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * rows]);
   };
   std::vector<std::size_t> width(col_places.size(), 0);
   for (std::int64_t r : row_places) {
@@ -184,7 +183,9 @@ void Display::columns(std::ostream& out, const DoubleArray& a) {
     out << line << '\n';
   }
   if (summary) {
-    out << "(" << (b.size() == 1 ? std::to_string(cols) : std::to_string(rows) + " x " + std::to_string(cols))
+    out << "("
+        << (b.size() == 1 ? std::to_string(cols)
+                          : std::to_string(rows) + " x " + std::to_string(cols))
         << " elements; --all shows every one)\n";
   }
 }

@@ -318,7 +318,8 @@ int run_script(std::string_view name, std::string_view text, const Options& o, s
   return status;
 }
 
-constexpr std::string_view kInteractiveHelp = R"(Statements as in a script (nodrel --help), one a line:
+constexpr std::string_view kInteractiveHelp =
+    R"(Statements as in a script (nodrel --help), one a line:
     A = [[4, 7], [2, 6]]
     mInv A
     ? A, A(1, 1), UBound(A, 1), ErrCode
@@ -330,8 +331,7 @@ constexpr std::string_view kInteractiveHelp = R"(Statements as in a script (nodr
 // A session at a terminal: each line runs as soon as it is complete (a
 // bracket left open asks for the next line); variables stay from line to
 // line; an error is reported and the session goes on.
-int run_interactive(const Options& o, LineReader& terminal, std::ostream& out,
-                    std::ostream& err) {
+int run_interactive(const Options& o, LineReader& terminal, std::ostream& out, std::ostream& err) {
   Display display(o.layout, o.pattern, o.all);
   Session session(out, display);
   Names names;
@@ -341,7 +341,8 @@ int run_interactive(const Options& o, LineReader& terminal, std::ostream& out,
   for (;;) {
     out.flush();
     err.flush();
-    const std::optional<std::string> line = terminal.read_line(pending.empty() ? "nodrel> " : "   ...> ");
+    const std::optional<std::string> line =
+        terminal.read_line(pending.empty() ? "nodrel> " : "   ...> ");
     if (!line) break;
     const std::size_t first = line->find_first_not_of(" \t");
     if (pending.empty() && first != std::string::npos && (*line)[first] == ':') {
@@ -367,11 +368,10 @@ int run_interactive(const Options& o, LineReader& terminal, std::ostream& out,
     pending += *line + "\n";
     Names trial = names;
     std::vector<Statement> statements;
-    const std::vector<Diagnostic> errors =
-        parse_script(pending, trial, [&](Statement& st) {
-          statements.push_back(std::move(st));
-          return true;
-        });
+    const std::vector<Diagnostic> errors = parse_script(pending, trial, [&](Statement& st) {
+      statements.push_back(std::move(st));
+      return true;
+    });
     const std::string_view open = "is not closed";
     if (errors.size() == 1 && errors[0].message.size() > open.size() &&
         errors[0].message.compare(errors[0].message.size() - open.size(), open.size(), open) == 0) {
@@ -536,8 +536,8 @@ std::optional<std::string> read_script(const std::string& path, std::istream& in
       text.append(got.substr(0, std::min<std::size_t>(got.size(), at - text.size() + 16)));
       const std::size_t line_start = text.rfind('\n', at == 0 ? 0 : at - 1);
       const std::size_t from = line_start == std::string::npos || at == 0 ? 0 : line_start + 1;
-      const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from),
-                                   '\n') + 1;
+      const auto line =
+          std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(from), '\n') + 1;
       problem = "not a text file: line " + std::to_string(line) + ", column " +
                 std::to_string(at - from + 1) + " holds \"" +
                 escaped(std::string_view(text).substr(at, 16)) + "\"";

@@ -68,8 +68,8 @@ std::string ArgumentError::what_is_wrong() const {
     return std::to_string(n) + (n == 1 ? " argument" : " arguments");
   };
   if (number() == ErrorNumber::kWrongNumberOfArguments) {
-    return std::string(m.name) + " takes " + plural(m.args.size()) + ", " +
-           std::to_string(given_) + " given";
+    return std::string(m.name) + " takes " + plural(m.args.size()) + ", " + std::to_string(given_) +
+           " given";
   }
   const ArgumentInfo& a = m.args[index_];
   std::string text = "argument " + std::to_string(index_ + 1) + " (" + std::string(a.name) +

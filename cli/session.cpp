@@ -21,8 +21,8 @@ std::size_t element_offset(const Variant& array, const std::vector<std::int32_t>
     if (indices[d] < bounds[d].lower || indices[d] > bounds[d].upper()) {
       raise(ErrorNumber::kSubscriptOutOfRange);
     }
-    offset += static_cast<std::size_t>(static_cast<std::int64_t>(indices[d]) - bounds[d].lower) *
-              stride;
+    offset +=
+        static_cast<std::size_t>(static_cast<std::int64_t>(indices[d]) - bounds[d].lower) * stride;
     stride *= bounds[d].count;
   }
   return offset;
@@ -102,7 +102,8 @@ Variant Session::value_of(const Expr& expr) {
       const std::vector<std::int32_t> at = index_values(expr.args);
       const Variant& array = variables_[expr.name];
       const std::size_t offset = element_offset(array, at);
-      if (const DoubleArray* doubles = array.double_array()) return Variant(doubles->storage()[offset]);
+      if (const DoubleArray* doubles = array.double_array())
+        return Variant(doubles->storage()[offset]);
       const VariantArray* variants = array.array();
       if (variants == nullptr || offset >= variants->elements.size()) {
         raise(ErrorNumber::kTypeMismatch);

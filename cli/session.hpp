@@ -6,8 +6,8 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <span>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <deque>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <string>
 #include <utility>
@@ -569,8 +569,8 @@ class Parser {
         args.push_back(std::move(left_out));
       } else {
         const std::size_t k = args.size();
-        const bool written = method != nullptr && k < method->args.size() &&
-                             method->args[k].role != ArgRole::kRead;
+        const bool written =
+            method != nullptr && k < method->args.size() && method->args[k].role != ArgRole::kRead;
         args.push_back(expression(written));
         if (failed_) return args;
       }
@@ -587,9 +587,9 @@ class Parser {
   // -- expressions --
 
   static bool reserved(std::string_view name) {
-    static const char* const kWords[] = {"empty",   "null",   "true", "false", "missing",
-                                         "inf",     "nan",    "screen", "errcode", "errmsg",
-                                         "let",     "call",   "print", "ubound", "lbound"};
+    static const char* const kWords[] = {"empty", "null", "true",   "false",   "missing",
+                                         "inf",   "nan",  "screen", "errcode", "errmsg",
+                                         "let",   "call", "print",  "ubound",  "lbound"};
     const std::string f = fold(name);
     for (const char* w : kWords) {
       if (f == w) return true;
@@ -675,8 +675,8 @@ class Parser {
       }
       take();
       parenthesised(e);
-      if (!failed_ && (e.args.empty() || e.args.size() > 2 ||
-                       e.args.front().kind == Expr::Kind::kLeftOut)) {
+      if (!failed_ &&
+          (e.args.empty() || e.args.size() > 2 || e.args.front().kind == Expr::Kind::kLeftOut)) {
         fail(e.at, e.name == "ubound" ? "UBound takes an array and a dimension or not"
                                       : "LBound takes an array and a dimension or not");
       }
@@ -895,8 +895,8 @@ class Parser {
     a.bounds = std::move(bounds);
     a.elements.resize(total);
     for (std::size_t k = 0; k < total; ++k) {
-      a.elements[stored[k]] = r.integral[k] ? Variant(static_cast<std::int64_t>(r.numbers[k]))
-                                            : Variant(r.numbers[k]);
+      a.elements[stored[k]] =
+          r.integral[k] ? Variant(static_cast<std::int64_t>(r.numbers[k])) : Variant(r.numbers[k]);
     }
     for (auto& [k, v] : r.others) a.elements[stored[k]] = std::move(v);
     return Variant(std::move(a));
@@ -964,7 +964,9 @@ class Parser {
       r.integral.push_back(true);
       return;
     }
-    r.numbers.push_back(whole != nullptr ? static_cast<double>(*whole) : real != nullptr ? *real : 0.0);
+    r.numbers.push_back(whole != nullptr  ? static_cast<double>(*whole)
+                        : real != nullptr ? *real
+                                          : 0.0);
     r.integral.push_back(false);
     if (whole == nullptr && real == nullptr) ++r.non_numbers;
     if (real == nullptr) r.others.emplace_back(r.numbers.size() - 1, std::move(v));
@@ -1016,8 +1018,8 @@ std::string unknown_method(std::string_view name) {
     for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
     for (std::size_t i = 1; i <= x.size(); ++i) {
       for (std::size_t j = 1; j <= y.size(); ++j) {
-        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                            d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
+        d[i][j] = std::min(
+            {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
         if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) {
           d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
         }

@@ -80,11 +80,11 @@ struct Expr {
 
 struct Statement {
   enum class Kind {
-    kAssign,   // name = exprs[0]
+    kAssign,         // name = exprs[0]
     kAssignElement,  // name(exprs[0..n-2]) = exprs[n-1]
-    kPrint,    // exprs: the items
-    kCall,     // method, exprs: the arguments
-    kComment,  // text: the comment, for echoing
+    kPrint,          // exprs: the items
+    kCall,           // method, exprs: the arguments
+    kComment,        // text: the comment, for echoing
   };
   Kind kind = Kind::kComment;
   Position at;

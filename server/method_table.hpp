@@ -102,7 +102,8 @@ inline constexpr std::array<MethodInfo, 36> kMethods{{
     {"mDivd", 0x6003000A, kProduct, kNone, "mtrDest = inverse(mtrSrc2) x mtrSrc1"},
     {"mTrasp", 0x6003000B, kTraspArgs, kNone, "mtrDest = transpose of mtrSrc"},
     {"mOpp", 0x6003000C, kOppArgs, kNone, "mtrDest = -mtrDest"},
-    {"mSwapRC", 0x6003000D, kSwapRCArgs, kNone, "Exchanges two rows (rc R) or two columns (rc C) of mtrA"},
+    {"mSwapRC", 0x6003000D, kSwapRCArgs, kNone,
+     "Exchanges two rows (rc R) or two columns (rc C) of mtrA"},
     {"mDiag", 0x6003000E, kDiagArgs, kNone, "Reduces mtrA to diagonal form in place"},
     {"mSwap", 0x6003000F, kSwapArgs, kNone, "Exchanges the contents of two matrices"},
     {"mSist", 0x60030010, kSistArgs, kNone, "Solves mtrA x vetX = vetB by Cramer's rule"},
@@ -129,7 +130,6 @@ inline constexpr std::array<MethodInfo, 36> kMethods{{
     {"mShowAbout", 0x6003002B, kNoArgs, kNone, "Shows the About box"},
 }};
 
-
 // What a user reads about each method, beside its line of help (nodrel
 // --help METHOD and docs/methods.md are made from it), in the order of
 // kMethods. `needs`: what must exist before the call; `errcodes`: the ErrCode
@@ -151,12 +151,14 @@ inline constexpr std::array<MethodDoc, 36> kMethodDocs{{
     {"mMatrIsVect", "", "0", "none: an argument that holds no array answers False", "'[1,2,3]'"},
     {"mMatrIsQuadr", "a matrix (two dimensions)", "0",
      "9 for an array without two dimensions; only the upper bounds count", "'[[1,2],[3,4]]'"},
-    {"mDet", "a matrix", "0", "9 when an index is missing; 6 on overflow (a matrix that is not square gives 0)",
+    {"mDet", "a matrix", "0",
+     "9 when an index is missing; 6 on overflow (a matrix that is not square gives 0)",
      "'[[2,1],[1,3]]'"},
     {"mSum", "mtrDest dimensioned at least as the sources", "0, 1 when the sources differ in order",
      kArrayErrors, "'[[0,0],[0,0]]' '[[1,2],[3,4]]' '[[1,1],[1,1]]'"},
-    {"mDiff", "mtrDest dimensioned at least as the sources", "0, 1 when the sources differ in order",
-     kArrayErrors, "'[[0,0],[0,0]]' '[[1,2],[3,4]]' '[[1,1],[1,1]]'"},
+    {"mDiff", "mtrDest dimensioned at least as the sources",
+     "0, 1 when the sources differ in order", kArrayErrors,
+     "'[[0,0],[0,0]]' '[[1,2],[3,4]]' '[[1,1],[1,1]]'"},
     {"mMult", "", "0", kArrayErrors, "[] '[[1,2],[3,4]]' '[[0,1],[1,0]]'"},
     {"mMultVett", "", "0", kArrayErrors, "[] '[[1,2],[3,4]]' '[1,1]'"},
     {"mMatrIsSing", "a matrix", "0, 3 when it is not square", kArrayErrors, "'[[1,1],[1,1]]'"},
@@ -195,7 +197,8 @@ inline constexpr std::array<MethodDoc, 36> kMethodDocs{{
      "'[[0,0],[0,0]]'"},
     {"mInv", "a square matrix", "0, 4 when it is singular or not square (left as it was)",
      kArrayErrors, "'[[4,7],[2,6]]'"},
-    {"mDupl", "", "0", "10 when mtrDest is fixed; 9 when an index is missing", "[] '[[1,2],[3,4]]'"},
+    {"mDupl", "", "0", "10 when mtrDest is fixed; 9 when an index is missing",
+     "[] '[[1,2],[3,4]]'"},
     {"mDuplVar", "", "0", "13, 94 or 6 for an element that does not convert to a number",
      "[] '[[1,\"2\"],[3,4]]'"},
     {"mPolin", "points by rows (x, y) or by columns, at least Rank + 1 of them",
@@ -204,8 +207,8 @@ inline constexpr std::array<MethodDoc, 36> kMethodDocs{{
      "6 on overflow; vetCoeff is left untouched on every failure", "[] '[[1,1],[2,3],[3,5]]' 2"},
     {"mGetYPolin", "the coefficients, as mPolin makes them", "untouched", kArrayErrors,
      "4 '[1,2]'"},
-    {"mGetXsOfQuadr", "the coefficients of a line or a quadratic, as mPolin makes them", "untouched",
-     kArrayErrors, "0 0 0 '[-3,2,1]'"},
+    {"mGetXsOfQuadr", "the coefficients of a line or a quadratic, as mPolin makes them",
+     "untouched", kArrayErrors, "0 0 0 '[-3,2,1]'"},
     {"mShowAbout", "", "untouched", "none", ""},
 }};
 

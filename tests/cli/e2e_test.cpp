@@ -49,19 +49,24 @@ TEST(StagedProgramTest, WithoutATerminal) {
        "\r\n+1.0000E+00  +2.0000E+00  \n"},
       {"", "", "-f .", 2, "", "nodrel: .: Is a directory\n"},
       {"", "", "-f '" NODREL_STAGED_PROGRAM "'", 2, "",
-       "nodrel: " NODREL_STAGED_PROGRAM ": not a text file: line 1, column 1 holds \"\\x7FELF\\x02"},
-      {"data.csv", "2; 1\n\n1 ;3\n", "-q mInv @data.csv", 0, "0     0     0\n0   0.6  -0.2\n0  -0.2   0.4\n", ""},
+       "nodrel: " NODREL_STAGED_PROGRAM
+       ": not a text file: line 1, column 1 holds \"\\x7FELF\\x02"},
+      {"data.csv", "2; 1\n\n1 ;3\n", "-q mInv @data.csv", 0,
+       "0     0     0\n0   0.6  -0.2\n0  -0.2   0.4\n", ""},
       {"bad.csv", "1,2\n3,x4\n", "mInv @bad.csv", 2, "",
        "nodrel: argument 1, bad.csv: line 2, column 3: 'x4' is not a number\n"},
       {"", "", "--csv -q mMakeMatrI [] 2", 0, "0,0,0\n0,1,0\n0,0,1\n", ""},
-      {"", "", "-q mMakeVectI [] 5000", 0, "0  1  1  ...  1  1  1\n(5001 elements; --all shows every one)\n", ""},
+      {"", "", "-q mMakeVectI [] 5000", 0,
+       "0  1  1  ...  1  1  1\n(5001 elements; --all shows every one)\n", ""},
   };
   for (const Case& r : runs) {
     SCOPED_TRACE(r.args);
     if (!r.file.empty()) std::ofstream(dir + "/" + r.file) << r.file_text;
-    const int status = std::system(("cd '" + dir + "' && setsid -w env -u DISPLAY -u WAYLAND_DISPLAY '" NODREL_STAGED_PROGRAM "' " +
-                                    r.args + " >out 2>err")
-                                       .c_str());
+    const int status = std::system(
+        ("cd '" + dir +
+         "' && setsid -w env -u DISPLAY -u WAYLAND_DISPLAY '" NODREL_STAGED_PROGRAM "' " + r.args +
+         " >out 2>err")
+            .c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), r.status);
     EXPECT_EQ(contents(dir + "/out"), r.out);

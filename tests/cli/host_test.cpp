@@ -4,14 +4,13 @@
 // syntax).
 #include "cli/host.hpp"
 
-#include "cli/help.hpp"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/help.hpp"
 #include "nodrel/dispatch.hpp"
 
 namespace nodrel::cli {
@@ -61,7 +60,8 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
       {"--version", "", 0, "nodrel 1.1.1\n", ""},
       // One answer for an unknown method, on the command line and in scripts.
       {"-- mDett [[1,2],[3,4]]", "", 2, "",
-       "nodrel: unknown method 'mDett'; did you mean mDet?\nTry 'nodrel --list' for the methods.\n"},
+       "nodrel: unknown method 'mDett'; did you mean mDet?\nTry 'nodrel --list' for the "
+       "methods.\n"},
       {"", "A = 1\nCall MSWAPCR(A)", 2, "",
        "<stdin>:2:6: syntax error: unknown method 'MSWAPCR'; did you mean mSwapRC?\n"
        "    Call MSWAPCR(A)\n         ^\n"},
@@ -85,16 +85,24 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
        "nodrel: argument 1, column 8: syntax error: row 2 has 1 element, row 1 has 2\n"
        "    [[1,2],[3]]\n           ^\n"},
       // The README's script client.
-      {"", "mMakeMatrI A, 3\nA(1, 2) = 2\n? \"det =\", mDet(A)\nmMakeVectNul B, 3\nB(1) = 1\n"
-           "B(2) = 2\nB(3) = 3\nmMakeVectNul X, 3\nmSist X, A, B\n? \"x =\", X(1), X(2), X(3)",
+      {"",
+       "mMakeMatrI A, 3\nA(1, 2) = 2\n? \"det =\", mDet(A)\nmMakeVectNul B, 3\nB(1) = 1\n"
+       "B(2) = 2\nB(3) = 3\nmMakeVectNul X, 3\nmSist X, A, B\n? \"x =\", X(1), X(2), X(3)",
        0, "det = 1\nx = -3 2 3\n", ""},
       // Element access, and the bounds of an array.
-      {"--literal", "A = [[1,2],[3,4]]\nA(2,1) = 5.5\n? A(2,1), A, LBound(A), UBound(A, 2)\nA(3,1) = 0",
-       1, "5.5\n[[1,2],[5.5,4]]\n1 2\n", "<stdin>:4: Run-time error '9': Subscript out of range\n"},
-      {"", "A = [1]\n? A\n? Z", 2, "", "<stdin>:3:3: syntax error: Z is not defined\n    ? Z\n      ^\n"},
+      {"--literal",
+       "A = [[1,2],[3,4]]\nA(2,1) = 5.5\n? A(2,1), A, LBound(A), UBound(A, 2)\nA(3,1) = 0", 1,
+       "5.5\n[[1,2],[5.5,4]]\n1 2\n", "<stdin>:4: Run-time error '9': Subscript out of range\n"},
+      {"", "A = [1]\n? A\n? Z", 2, "",
+       "<stdin>:3:3: syntax error: Z is not defined\n    ? Z\n      ^\n"},
       // A script that is no text is not echoed.
-      {"", std::string("A = 1\n\x7F" "ELF\x02\x01\0\\", 14), 2, "",
-       "nodrel: <stdin>: not a text file: line 2, column 1 holds \"\\x7FELF\\x02\\x01\\x00\\\\\"\n"},
+      {"",
+       std::string("A = 1\n\x7F"
+                   "ELF\x02\x01\0\\",
+                   14),
+       2, "",
+       "nodrel: <stdin>: not a text file: line 2, column 1 holds "
+       "\"\\x7FELF\\x02\\x01\\x00\\\\\"\n"},
       {"--format", "", 2, "", "nodrel: option '--format' needs a value\n" + kUsage},
       {"--format x mDet [[1]]", "", 2, "",
        "nodrel: --format 'x': Run-time error '5': Invalid procedure call or argument\n"},
@@ -116,8 +124,8 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
        "mGetXsOfQuadr a, b, 0, [-3,2,1]\nM = missing\n"
        "mPolin C, [[0,1],[1,3]], 2, M\n? a, b\n? C",
        0, "1 -3\n0:[0,1,2]\n", ""},
-      {"", "? 1, [1,2], \"x\", True, 2.5; Empty, Null\n?", 0,
-       "1\n1  2\nx True 2.5 Empty Null\n\n", ""},
+      {"", "? 1, [1,2], \"x\", True, 2.5; Empty, Null\n?", 0, "1\n1  2\nx True 2.5 Empty Null\n\n",
+       ""},
       {"--format=0.0", "? [1.25, -2], 0:[1.25, -2]", 0, "+1.3  -2.0  \n-2.0  \n", ""},
       // What mPrint cannot print is shown as written.
       {"", "? 2:[1, 2], [], [[[1]]], [\"a\"]\n? 0.1, -0, 1e300, -inf", 0,
@@ -132,8 +140,10 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
       // Syntax errors stop everything before it runs; a bracket left open is
       // shown where it was opened.
       {"", "? 1\nmInv [1,\n? 2\n? 3 4\n", 2, "",
-       "<stdin>:2:6: syntax error: '[' is not closed (line 3 starts '?')\n    mInv [1,\n         ^\n"
-       "<stdin>:4:5: syntax error: unexpected a number after the statement\n    ? 3 4\n        ^\n"},
+       "<stdin>:2:6: syntax error: '[' is not closed (line 3 starts '?')\n    mInv [1,\n         "
+       "^\n"
+       "<stdin>:4:5: syntax error: unexpected a number after the statement\n    ? 3 4\n        "
+       "^\n"},
       {"", "\tfoo = = 1", 2, "",
        "<stdin>:1:8: syntax error: expected a value, found '='\n    \tfoo = = 1\n    \t      ^\n"},
       {"-e", "' hello\nA = 1\n? A\n", 0, "hello\n> A = 1\n> ? A\n1\n", ""},
@@ -174,15 +184,18 @@ TEST(HostTest, HelpListingAndTour) {
             "Sub mPrint(ToPrint As Variant, Optional obj As Variant, Optional Perif As Variant, "
             "Optional frmt As Variant, Optional Comment As Variant, Optional RowCol As Variant, "
             "Optional Append As Variant, Optional Modal As Variant)");
-  EXPECT_NE(list.out.find("    Exchanges two rows (rc R) or two columns (rc C) of mtrA; writes mtrA\n"),
-            std::string::npos);
+  EXPECT_NE(
+      list.out.find("    Exchanges two rows (rc R) or two columns (rc C) of mtrA; writes mtrA\n"),
+      std::string::npos);
   // Help for one method, and every method's example runs.
   const Outcome sist = run({"--help", "MSIST"});
   EXPECT_EQ(sist.out.substr(0, sist.out.find('\n')),
             "Sub mSist(vetX() As Double, mtrA() As Double, vetB() As Double)");
-  EXPECT_NE(sist.out.find("\nWrites:   vetX (in place), mtrA (in place), vetB (in place)\nNeeds:    vetX with "
-                      "indices 1..n"),
-            std::string::npos);
+  EXPECT_NE(
+      sist.out.find(
+          "\nWrites:   vetX (in place), mtrA (in place), vetB (in place)\nNeeds:    vetX with "
+          "indices 1..n"),
+      std::string::npos);
   for (const MethodInfo& m : methods()) {
     if (m.name == "mShowAbout") continue;  // it waits for a user
     SCOPED_TRACE(method_example(m));

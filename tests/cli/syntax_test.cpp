@@ -125,7 +125,8 @@ std::string render(const Script& s) {
     if (st.kind == Statement::Kind::kComment) text += "'" + st.text;
     if (st.kind == Statement::Kind::kAssignElement) {
       text += st.name + "(";
-      for (std::size_t k = 0; k + 1 < st.exprs.size(); ++k) text += (k ? ", " : "") + render(st.exprs[k]);
+      for (std::size_t k = 0; k + 1 < st.exprs.size(); ++k)
+        text += (k ? ", " : "") + render(st.exprs[k]);
       text += ") = " + render(st.exprs.back());
     }
     if (st.kind == Statement::Kind::kPrint || call) {

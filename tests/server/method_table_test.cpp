@@ -41,8 +41,8 @@ TEST(MethodTableTest, IdentifiersAndNames) {
     EXPECT_EQ(find_method(kDispidBase + gap), nullptr) << gap;
   }
   EXPECT_EQ(ids, places);
-  for (const char* name : {"SwapValues", "ErrCode", "", "mDe", "mDett", " mDet", "mDet ",
-                           "mDet()", "m\xc4\xb0nv", "Invoke"}) {
+  for (const char* name : {"SwapValues", "ErrCode", "", "mDe", "mDett", " mDet", "mDet ", "mDet()",
+                           "m\xc4\xb0nv", "Invoke"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(find_method(name), nullptr);
     EXPECT_RUNTIME_ERROR(dispid_of(name), 438);
