@@ -48,9 +48,9 @@ if [ -f "$prefix/.nodrel-ready" ] && $needs_wow64 &&
   rm -rf "$prefix"
 fi
 if [ ! -f "$prefix/.nodrel-ready" ]; then
-  "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+  "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
   if $needs_wow64 && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
-    echo "wine-run.sh: this Wine cannot run 32-bit programs (install wine32:i386)" >&2
+    echo "wine-run.sh: this Wine cannot run 32-bit programs (it needs wine32:i386, and a kernel that runs 32-bit programs)" >&2
     exit 1
   fi
   # Without a window manager, every dialog would wait seconds for one.
