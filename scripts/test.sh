@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: the normal build, the sanitizer build,
-# the Windows build under Wine and the fuzzers.
+# Builds and runs every test suite: the README's scripts/run.sh, the normal
+# build, the sanitizer build, the 64-bit and 32-bit Windows builds under Wine,
+# the packages with a client of the installed one, and the fuzzers.
 # Run as root on a fresh machine, it first installs the Debian packages the
 # suites need.
 set -euo pipefail
