@@ -34,6 +34,8 @@ if ((${#missing[@]})); then
 fi
 
 status=0
+# The battery's outputs of an earlier run must not stand in for this one's.
+rm -f build/*/tests/bits/battery.txt
 for preset in default asan; do
   echo "=== ${preset} build ==="
   cmake --preset "$preset" >/dev/null
@@ -47,6 +49,25 @@ echo "=== windows build ==="
 cmake --preset windows >/dev/null
 cmake --build --preset windows
 WINEDEBUG=-all ctest --preset windows --output-on-failure || status=1
+
+# The same bits on every platform: the seeded battery of calls to all the
+# methods (tests/bits/battery.cpp) prints every result as exact bits, and
+# each build's CTest run above wrote its output (tests/bits/battery.txt); the
+# Windows builds, run under Wine, must have printed the bytes of the Linux
+# build. A difference fails the run and shows the first differing lines.
+echo "=== same bits: the battery on Linux and under Wine ==="
+linux=build/default/tests/bits/battery.txt
+for preset in windows windows32; do
+  grep -q "\"name\": \"${preset}\"" CMakePresets.json || continue
+  other="build/${preset}/tests/bits/battery.txt"
+  if [ -s "$linux" ] && cmp -s "$linux" "$other"; then
+    echo "${preset}: the same $(wc -c <"$linux") bytes as Linux"
+  else
+    echo "${preset}: other bits than Linux; the first differences:"
+    diff "$linux" "$other" | head -n 20 || true
+    status=1
+  fi
+done
 
 # Fuzzing: each libFuzzer target of fuzz/ runs for a fixed time, starting
 # from its seed corpus (fuzz/corpus/<target>) and what earlier runs found

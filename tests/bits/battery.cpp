@@ -5,7 +5,10 @@
 // scripts/test.sh runs the Linux build and the Windows builds (under Wine)
 // and compares their outputs byte for byte.
 //
-//   nodrel_battery [calls [seed]]      (defaults: 3000 calls, seed 15)
+//   nodrel_battery [OUTPUT [calls [seed]]]   (standard output, 3000 calls, seed 15)
+//
+// CTest runs it in each build (under Wine in the Windows builds), writing
+// tests/bits/battery.txt in the build folder.
 //
 // The values come from a fixed generator (splitmix64, whose arithmetic is
 // the same everywhere; no standard distribution, whose algorithm is the
@@ -237,8 +240,8 @@ Variant argument(Random& r, const nodrel::ArgumentInfo& info, std::int32_t order
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long calls = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 3000;
-  Random r(argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 15);
+  const long calls = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 3000;
+  Random r(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 15);
   auto platform = std::make_shared<Recorder>();
   nodrel::set_default_platform(platform);
   nodrel::set_about_host(std::make_shared<AboutRecorder>());
@@ -287,9 +290,12 @@ int main(int argc, char** argv) {
     }
     if (!recorded.empty()) out += "  delivered " + recorded + "\n";
   }
+  // Binary: a line ends in one byte on every platform.
+  std::FILE* file = argc > 1 ? std::fopen(argv[1], "wb") : stdout;
 #ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);  // "\n" stays one byte, as on Linux
+  if (argc <= 1) _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (file == nullptr || std::fwrite(out.data(), 1, out.size(), file) != out.size()) return 1;
+  if (argc > 1 && std::fclose(file) != 0) return 1;
   return 0;
 }
