@@ -70,8 +70,9 @@ double number(Random& r) {
     case 1: return r.one_in(2) ? -0.0 : 1e-310;
     case 2: return r.one_in(2) ? 1e300 : -1e160;
     case 3: return r.one_in(3) ? std::numeric_limits<double>::infinity() : 1e-200;
-    case 4:
-    case 5: return static_cast<double>(static_cast<std::int64_t>(r.next() >> 40) % 1000) / 1000.0;
+    case 4: return static_cast<double>(static_cast<std::int64_t>(r.next() >> 40) % 1000) / 1000.0;
+    case 5:
+    case 6: return (static_cast<double>(r.next() >> 11) * 0x1p-53 - 0.5) * 8.0;  // all 53 bits
     default: return static_cast<double>(r.below(11) - 5);
   }
 }
