@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test suite: the README's scripts/run.sh, the normal
 # build, the sanitizer build, the 64-bit and 32-bit Windows builds under Wine,
-# the packages with a client of the installed one, and the fuzzers.
+# the battery's bits compared between Linux and Windows, the packages with a
+# client of the installed one, and the fuzzers.
 # Run as root on a fresh machine, it first installs the Debian packages the
 # suites need.
 set -euo pipefail
@@ -10,6 +11,8 @@ cd "$(dirname "$0")/.."
 # Debian packages the build and the tests need.
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip libedit-dev)
+# The power's exact reference (tests/numeric/power_exact_test.cpp).
+packages+=(libmpfr-dev)
 # The fuzz targets: clang and its libFuzzer runtime.
 packages+=(clang libclang-rt-14-dev)
 # The Windows build: the mingw-w64 cross compilers, widl and the IDL files it
@@ -40,6 +43,8 @@ if ((${#missing[@]})); then
 fi
 
 status=0
+# The battery's outputs of an earlier run must not stand in for this one's.
+rm -f build/*/tests/bits/battery.txt
 
 # The README's main command, as a user runs it on the checkout: a Release
 # build (no warning may reach the user) and one call through the host.
@@ -78,6 +83,25 @@ cmake --preset windows32 >/dev/null
 cmake --build --preset windows32
 WINEDEBUG=-all ctest --preset windows32 --output-on-failure || status=1
 echo "windows32 stage: $((SECONDS - windows32_start)) s"
+
+# The same bits on every platform: the seeded battery of calls to all the
+# methods (tests/bits/battery.cpp) prints every result as exact bits, and
+# each build's CTest run above wrote its output (tests/bits/battery.txt); the
+# Windows builds, run under Wine, must have printed the bytes of the Linux
+# build. A difference fails the run and shows the first differing lines.
+echo "=== same bits: the battery on Linux and under Wine ==="
+linux=build/default/tests/bits/battery.txt
+for preset in windows windows32; do
+  grep -q "\"name\": \"${preset}\"" CMakePresets.json || continue
+  other="build/${preset}/tests/bits/battery.txt"
+  if [ -s "$linux" ] && cmp -s "$linux" "$other"; then
+    echo "${preset}: the same $(wc -c <"$linux") bytes as Linux"
+  else
+    echo "${preset}: other bits than Linux; the first differences:"
+    diff "$linux" "$other" | head -n 20 || true
+    status=1
+  fi
+done
 
 # The packages, from Release build trees that exist already: the Debian
 # package from run.sh's build, the Windows zip from both Windows builds. The
