@@ -44,7 +44,19 @@ done
 echo "=== windows build ==="
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-WINEDEBUG=-all ctest --preset windows --output-on-failure || status=1
+WINEDEBUG=-all ctest --preset windows --output-on-failure -LE stress || status=1
+
+# The randomized COM client under Wine's heap checking (its test sets
+# WINEDEBUG=warn+heap and fails on any heap warning): a few seeds of 20,000
+# calls each. scripts/fuzz.sh runs it for longer.
+echo "=== windows COM stress, heap-checked ==="
+ctest --preset windows --output-on-failure -L stress || status=1
+
+# Concurrent clients under ThreadSanitizer: one small test binary.
+echo "=== tsan build ==="
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan || status=1
 
 # Fuzzing: each libFuzzer target of fuzz/ runs for a fixed time, starting
 # from its seed corpus (fuzz/corpus/<target>) and what earlier runs found
