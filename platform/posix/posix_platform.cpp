@@ -1,7 +1,7 @@
 // The default platform on POSIX systems: the controlling terminal as the
 // message box, the desktop's clipboard through its command-line tools, and
 // files by their path as given.
-#include "print/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "nodrel/platform.hpp"
-#include "print/file_name.hpp"
+#include "platform/file_name.hpp"
 
 extern char** environ;
 
