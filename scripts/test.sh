@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: the normal build, the sanitizer build,
-# the Windows build under Wine and the fuzzers.
+# Builds and runs every test suite: the README's scripts/run.sh, the normal
+# build, the sanitizer build, the 64-bit and 32-bit Windows builds under Wine,
+# the packages with a client of the installed one, and the fuzzers.
 # Run as root on a fresh machine, it first installs the Debian packages the
 # suites need.
 set -euo pipefail
@@ -14,6 +15,10 @@ packages+=(clang libclang-rt-14-dev)
 # The Windows build: the mingw-w64 cross compilers, widl and the IDL files it
 # imports, and Wine to run the tests.
 packages+=(mingw-w64 mingw-w64-tools libwine-dev wine wine64)
+# The 32-bit Windows build's tests: 32-bit Wine, from Debian's i386 archive.
+packages+=(wine32:i386)
+# The Debian package: cpack's dependency list comes from dpkg-shlibdeps.
+packages+=(dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,6 +27,9 @@ done
 if ((${#missing[@]})); then
   if [ "$(id -u)" -eq 0 ]; then
     echo "Installing: ${missing[*]}"
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+    fi
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=600 \
       "${missing[@]}" >/dev/null
@@ -32,6 +40,22 @@ if ((${#missing[@]})); then
 fi
 
 status=0
+
+# The README's main command, as a user runs it on the checkout: a Release
+# build (no warning may reach the user) and one call through the host.
+echo "=== scripts/run.sh ==="
+run_start=$SECONDS
+mkdir -p build
+if scripts/run.sh mDet '[[2,1],[1,3]]' >build/run.out 2>build/run.err; then
+  cat build/run.out
+  grep -qx 'mDet = 5' build/run.out || { echo "run.sh: no 'mDet = 5'" >&2; status=1; }
+  if grep -i 'warning' build/run.err; then echo "run.sh: the build warned" >&2; status=1; fi
+else
+  cat build/run.out build/run.err >&2
+  status=1
+fi
+echo "run.sh stage: $((SECONDS - run_start)) s"
+
 for preset in default asan; do
   echo "=== ${preset} build ==="
   cmake --preset "$preset" >/dev/null
@@ -57,6 +81,55 @@ echo "=== tsan build ==="
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan || status=1
+
+# The 32-bit server for 32-bit clients (VB6, 32-bit Office, the 32-bit
+# script hosts), its tests under 32-bit Wine.
+echo "=== windows32 build ==="
+windows32_start=$SECONDS
+cmake --preset windows32 >/dev/null
+cmake --build --preset windows32
+WINEDEBUG=-all ctest --preset windows32 --output-on-failure || status=1
+echo "windows32 stage: $((SECONDS - windows32_start)) s"
+
+# The packages, from Release build trees that exist already: the Debian
+# package from run.sh's build, the Windows zip from both Windows builds. The
+# Debian package is installed, a client built against it in Release, and
+# removed again.
+echo "=== packages ==="
+packages_start=$SECONDS
+rm -rf build/packages
+cpack --config build/run/CPackConfig.cmake -B build/packages >/dev/null
+cpack --config build/windows/CPackConfig.cmake -B build/packages >/dev/null
+ls build/packages/*.deb build/packages/*.zip
+zip_listing=$(cmake -E tar tf build/packages/nodrel-*-windows.zip)
+for f in x64/nodrel.dll x64/nodrel.tlb x86/nodrel.dll x86/nodrel.tlb register.cmd \
+    unregister.cmd include/nodrel/com/nodrel_h.h include/nodrel/com/nodrel_i.c; do
+  grep -q "/$f\$" <<<"$zip_listing" || { echo "Windows package: no $f" >&2; status=1; }
+done
+if [ "$(id -u)" -eq 0 ]; then
+  dpkg -i build/packages/nodrel_*.deb >/dev/null
+  package_root=/usr
+else
+  # Without root, the package's files unpacked stand in for the installed ones.
+  dpkg-deb -x build/packages/nodrel_*.deb build/packages/root
+  package_root=$PWD/build/packages/root/usr
+  export LD_LIBRARY_PATH=$package_root/lib
+fi
+rm -rf build/package-client
+if cmake -S tests/package -B build/package-client -DCMAKE_BUILD_TYPE=Release \
+     -DCMAKE_PREFIX_PATH="$package_root" >/dev/null &&
+   grep -qx "Nodrel_DIR:PATH=$package_root/lib/cmake/Nodrel" build/package-client/CMakeCache.txt &&
+   cmake --build build/package-client &&
+   build/package-client/package_client &&
+   "$package_root/bin/nodrel" mDet '[[2,1],[1,3]]' | grep -qx 'mDet = 5'; then
+  echo "package client: ok"
+else
+  echo "package client: failed" >&2
+  status=1
+fi
+if [ "$(id -u)" -eq 0 ]; then dpkg -r nodrel >/dev/null; fi
+unset LD_LIBRARY_PATH
+echo "packages stage: $((SECONDS - packages_start)) s"
 
 # Fuzzing: each libFuzzer target of fuzz/ runs for a fixed time, starting
 # from its seed corpus (fuzz/corpus/<target>) and what earlier runs found

@@ -505,7 +505,8 @@ ComPtr<ITypeInfo> named_type(const wchar_t* name) {
   ComPtr<ICreateTypeLib2> library;
   ComPtr<ICreateTypeInfo> created;
   ComPtr<ITypeInfo> info;
-  if (name != nullptr && SUCCEEDED(CreateTypeLib2(SYS_WIN64, L"widgets.tlb", library.put())) &&
+  const SYSKIND system = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+  if (name != nullptr && SUCCEEDED(CreateTypeLib2(system, L"widgets.tlb", library.put())) &&
       SUCCEEDED(
           library->CreateTypeInfo(const_cast<LPOLESTR>(name), TKIND_DISPATCH, created.put()))) {
     created->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(info.put()));
