@@ -8,7 +8,8 @@
 # kept in build/fuzz/corpus/<target> from the seeds in fuzz/corpus/<target>.
 # Findings land in build/fuzz/findings/<target>/. Then, when the Windows build
 # is there, the randomized COM client (tests/com/stress.cpp) runs under Wine
-# with heap checking for the same time: 20,000 calls per seed, new seeds each
+# with heap checking for the same time, for each Windows build there is:
+# 20,000 calls per seed (made three times), new seeds each
 # run (the first seed is the one after the last run's, kept in
 # build/windows/stress-next-seed).
 #
@@ -39,26 +40,31 @@ for target in number_text format script invoke; do
 done
 rm -f fuzz-*.log
 
-stress=build/windows/bin/nodrel_com_stress.exe
-[ -x "$stress" ] || stress=$(find build/windows -name nodrel_com_stress.exe | head -n 1)
-if [ -n "$stress" ] && [ -f "$stress" ]; then
-  seed_file=build/windows/stress-next-seed
+# The COM stress, for each Windows build there is (64-bit and 32-bit), each
+# for DURATION seconds.
+for build in windows windows32; do
+  stress=$(find "build/${build}" -name nodrel_com_stress.exe 2>/dev/null | head -n 1)
+  [ -n "$stress" ] || continue
+  loader=wine
+  [ "$build" = windows ] && [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64
+  seed_file="build/${build}/stress-next-seed"
   seed=$(cat "$seed_file" 2>/dev/null || echo 1000)
   calls=0
   end=$((SECONDS + duration))
-  emulator=cmake/toolchains/wine-run.sh
   while [ $SECONDS -lt $end ]; do
-    if ! WINEDEBUG=warn+heap nice -n 19 sh "$emulator" "$PWD/build/windows/wineprefix" \
-      "$(dirname "$stress")" "$stress" 20000 1 "$seed" >build/windows/stress.log 2>&1 ||
-      grep -Eq '(warn|err):heap' build/windows/stress.log; then
+    log="build/${build}/stress.log"
+    if ! (cd "$(dirname "$stress")" && WINEDEBUG=warn+heap nice -n 19 sh \
+      "$OLDPWD/cmake/toolchains/wine-run.sh" "$loader" "$OLDPWD/build/${build}/wineprefix" \
+      "$OLDPWD/build/${build}" "$(basename "$stress")" 20000 1 "$seed") >"$log" 2>&1 ||
+      grep -Eq '(warn|err):heap' "$log"; then
       status=1
-      cp build/windows/stress.log "build/windows/stress-failed-seed-${seed}.log"
+      cp "$log" "build/${build}/stress-failed-seed-${seed}.log"
     fi
-    calls=$((calls + 20000))
+    calls=$((calls + 60000))  # each seed's calls, made three times
     seed=$((seed + 1))
   done
   echo "$seed" >"$seed_file"
-  summary+=("nodrel_com_stress: ${calls} calls")
-fi
+  summary+=("nodrel_com_stress (${build}): ${calls} calls")
+done
 printf '%s\n' "${summary[@]}"
 exit $status
