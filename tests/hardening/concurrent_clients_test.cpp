@@ -79,13 +79,20 @@ std::string every_method(int rounds) {
       for (const Variant& v : values) seen += " " + text_of(v);
       seen += " " + std::to_string(m.ErrCode()) + "|" + box->text + "\n";
     }
+    // A run-time error and its description, from the one table of them.
+    Variant text("abc");
+    try {
+      call(m, "mDet", text);
+    } catch (const Error& e) {
+      seen += "error " + std::to_string(e.code()) + " " + e.description() + "\n";
+    }
   }
   return seen;
 }
 
 TEST(ConcurrentClients, ThreadsGetWhatOneThreadGets) {
   const std::string alone = every_method(3);
-  ASSERT_NE(alone.find("error"), std::string::npos) << "some calls must fail, too";
+  ASSERT_NE(alone.find("error 13 Type mismatch"), std::string::npos);
   constexpr int kThreads = 4;
   std::vector<std::string> seen(kThreads);
   std::vector<std::thread> threads;
