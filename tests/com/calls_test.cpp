@@ -16,6 +16,7 @@
 #include <deque>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "com/com_support.hpp"
@@ -498,6 +499,51 @@ TEST_F(LateBound, ByValueTextIsNeverFreed) {
     EXPECT_EQ(V_BSTR(first.ptr()), text);
     EXPECT_EQ(text_of(text), row.first);
   }
+}
+
+// Every method with a result, late bound on a 3 x 3 matrix a script made,
+// from a thread of its own apartment with an object of its own: the results
+// and errors as text.
+std::wstring every_result() {
+  std::wstring seen;
+  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return L"no apartment";
+  {
+    ComPtr<_Matr> matr = create_matr();
+    Var a = array_of(in_matrix({{4, 7, 1}, {2, 6, 0}, {1, 0, 3}}, 1), VT_VARIANT);
+    for (int round = 0; round < 20; ++round) {
+      for (const MethodInfo& method : methods()) {
+        if (method.result == ResultKind::kNone) continue;
+        Var ref;
+        V_VT(ref.ptr()) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(ref.ptr()) = a.ptr();
+        std::vector<VARIANT> args(method.args.size(), *ref.ptr());
+        DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+        Var result;
+        EXCEPINFO exception{};
+        const HRESULT hr = matr->Invoke(method.dispid, IID_NULL, LOCALE_USER_DEFAULT,
+                                        DISPATCH_METHOD, &params, result.ptr(), &exception, nullptr);
+        seen += std::to_wstring(hr) + L" " + text_of(exception.bstrDescription) + L" " +
+                std::to_wstring(V_VT(result.ptr()) == VT_R8 ? V_R8(result.ptr()) : 0.0) + L"\n";
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+      }
+    }
+  }
+  CoUninitialize();
+  return seen;
+}
+
+// Clients on several threads at once, each in its own apartment with its own
+// object, get what one gets alone.
+TEST(ConcurrentClients, EachInItsOwnApartment) {
+  const std::wstring alone = every_result();
+  ASSERT_NE(alone.find(L"Type mismatch"), std::wstring::npos);  // mGetYPolin's x is an array
+  std::vector<std::wstring> seen(4);
+  std::vector<std::thread> threads;
+  for (std::wstring& s : seen) threads.emplace_back([&s] { s = every_result(); });
+  for (std::thread& t : threads) t.join();
+  for (const std::wstring& s : seen) EXPECT_EQ(s, alone);
 }
 
 // Type information that tells a name and nothing else, made in memory.
