@@ -21,7 +21,8 @@ dlldir=$3
 shift 3
 
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
+# Quiet unless a test asks for a channel (the heap-checked ones do).
+export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer dialogs, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Wine maps drive Z: to the root of the host's file system.
@@ -48,7 +49,7 @@ if [ -f "$prefix/.nodrel-ready" ] && $needs_wow64 &&
   rm -rf "$prefix"
 fi
 if [ ! -f "$prefix/.nodrel-ready" ]; then
-  "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
+  WINEDEBUG=-all "$loader" wineboot -i </dev/null >/dev/null 2>&1 9>&- || true
   if $needs_wow64 && [ ! -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; then
     echo "wine-run.sh: this Wine cannot run 32-bit programs (it needs wine32:i386, and a kernel that runs 32-bit programs)" >&2
     exit 1
