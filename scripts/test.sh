@@ -77,11 +77,21 @@ WINEDEBUG=-all ctest --preset windows --output-on-failure -LE stress || status=1
 
 # The 32-bit server for 32-bit clients (VB6, 32-bit Office, the 32-bit
 # script hosts), its tests under 32-bit Wine.
+# A kernel built or booted without 32-bit support (ia32_emulation=off) runs
+# no 32-bit program, 32-bit Wine included: there the 32-bit server is built
+# (it must compile and link warning-free) and its tests are reported as not
+# run, which is said in the output, never passed over in silence.
 echo "=== windows32 build ==="
 windows32_start=$SECONDS
 cmake --preset windows32 >/dev/null
 cmake --build --preset windows32
-WINEDEBUG=-all ctest --preset windows32 --output-on-failure -LE stress || status=1
+windows_presets=(windows)
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  windows_presets+=(windows32)
+  WINEDEBUG=-all ctest --preset windows32 --output-on-failure -LE stress || status=1
+else
+  echo "windows32: built; its suite, battery and stress NOT RUN: 32-bit Wine does not start here ($(/usr/lib/wine/wine --version 2>&1 | tail -n 1)): this kernel runs no 32-bit program"
+fi
 echo "windows32 stage: $((SECONDS - windows32_start)) s"
 
 # The same bits on every platform: the seeded battery of calls to all the
@@ -91,8 +101,7 @@ echo "windows32 stage: $((SECONDS - windows32_start)) s"
 # build. A difference fails the run and shows the first differing lines.
 echo "=== same bits: the battery on Linux and under Wine ==="
 linux=build/default/tests/bits/battery.txt
-for preset in windows windows32; do
-  grep -q "\"name\": \"${preset}\"" CMakePresets.json || continue
+for preset in "${windows_presets[@]}"; do
   other="build/${preset}/tests/bits/battery.txt"
   if [ -s "$linux" ] && cmp -s "$linux" "$other"; then
     echo "${preset}: the same $(wc -c <"$linux") bytes as Linux"
@@ -106,7 +115,7 @@ done
 # The randomized COM client of both servers under Wine's heap checking (its
 # test sets WINEDEBUG=warn+heap and fails on any heap warning): a few seeds
 # of 20,000 calls each. scripts/fuzz.sh runs it for longer.
-for preset in windows windows32; do
+for preset in "${windows_presets[@]}"; do
   echo "=== ${preset} COM stress, heap-checked ==="
   ctest --preset "$preset" --output-on-failure -L stress || status=1
 done
