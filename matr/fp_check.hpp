@@ -104,6 +104,9 @@ class FpFlags {
   }
 
   unsigned bits() const noexcept { return bits_; }
+  // Raises the error of the flags so far, as check() below does: for
+  // formulas shared with the numeric layer, which mark where the checks go.
+  void checkpoint() const;
 
  private:
   void sum_flags(double a, double b, double r) noexcept {
@@ -125,6 +128,7 @@ void raise_fp_fault(unsigned bits);
 inline void check(const FpFlags& flags) {
   if (flags.bits() != 0) raise_fp_fault(flags.bits());
 }
+inline void FpFlags::checkpoint() const { check(*this); }
 
 // The component's comparison of doubles: two values differ only when one is
 // less than or greater than the other, so -0.0 equals 0.0 and a NaN equals
