@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "linalg/tolerance.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/double_array.hpp"
+#include "numeric/tolerance.hpp"
 
 namespace nodrel::detail {
 

@@ -1,11 +1,7 @@
 // The inverse by cofactors, and the division of one matrix by another.
-#include <algorithm>
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
-#include "algebra/dense.hpp"
-#include "linalg/fast_elimination.hpp"
+#include "fastpath/driver.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
@@ -18,86 +14,53 @@ void Matr::mInv(DoubleArray& mtrDest) {
   if (upper > INT16_MAX || upper < INT16_MIN) raise(ErrorNumber::kOverflow);
   const std::int32_t n = upper;
 
-  // The fast path: every cofactor computed as below, without the
-  // per-element check, into a private buffer (on the stack up to order 8),
-  // then written as mDupl writes it. A fault, a matrix that is not square or
-  // lacks an element, or a caller's array that refuses re-dimensioning
-  // leaves the argument untouched and goes to the checked loops below.
-  detail::MatrixView view;
-  const auto order = static_cast<std::size_t>(n < 0 ? 0 : n);
-  if (n >= 1 && (order + 1) * (order + 1) <= kMaxArrayElements && mtrDest.dims() == 2 &&
-      mtrDest.ubound(2) == n && !mtrDest.fixed() && detail::view_matrix(mtrDest, n, n, view)) {
-    constexpr std::size_t kLocal = 8 * 8;
-    double local[kLocal];
-    std::vector<double> heap;
-    double* inverse = local;
-    const detail::InverseOutcome outcome = detail::with_scratch([&] {
-      if (order * order > kLocal) {
-        heap.resize(order * order);
-        inverse = heap.data();
-      }
-      return detail::inverse_by_cofactors(view.data, view.ld, n, inverse);
-    });
-    switch (outcome) {
-      case detail::InverseOutcome::kSingular: err_code_ = 4; return;
-      case detail::InverseOutcome::kDone: {
-        err_code_ = 0;
-        mtrDest.redim(n, n);
-        const std::size_t ld = order + 1;
-        double* out = mtrDest.storage().data() + 1 + ld;
-        for (std::size_t j = 0; j < order; ++j)
-          std::copy(inverse + j * order, inverse + (j + 1) * order, out + j * ld);
-        return;
-      }
-      case detail::InverseOutcome::kFault: break;
+  detail::fast::inverse(mtrDest, n, err_code_, [&] {
+    // Both buffers are made before anything else: the empty matrix fails here
+    // with error 9, its minor buffer needing the upper bound -1.
+    DoubleArray result = DoubleArray::zeros(n, n);
+    DoubleArray minor = DoubleArray::zeros(n - 1, n - 1);
+
+    // A non-square matrix has determinant 0 and is refused like a singular
+    // one, untouched. D is tested with the component's comparison, so a NaN
+    // determinant is refused too.
+    const double d = mDet(mtrDest);
+    if (!detail::differ(d, 0.0)) {
+      err_code_ = 4;
+      return;
     }
-  }
 
-  // Both buffers are made before anything else: the empty matrix fails here
-  // with error 9, its minor buffer needing the upper bound -1.
-  DoubleArray result = DoubleArray::zeros(n, n);
-  DoubleArray minor = DoubleArray::zeros(n - 1, n - 1);
-
-  // A non-square matrix has determinant 0 and is refused like a singular
-  // one, untouched. D is tested with the component's comparison, so a NaN
-  // determinant is refused too.
-  const double d = mDet(mtrDest);
-  if (!detail::differ(d, 0.0)) {
-    err_code_ = 4;
-    return;
-  }
-
-  // The argument is only read until every cofactor is known; it is written
-  // once, at the end, so each minor comes from the unchanged input.
-  for (std::int32_t i = 1; i <= n; ++i) {
-    for (std::int32_t j = 1; j <= n; ++j) {
-      // The minor of (i, j): the matrix without row i and column j. Every
-      // element 1..n - 1 is overwritten, so the buffer needs no clearing.
-      std::int32_t r = 0;
-      for (std::int32_t k = 1; k <= n; ++k) {
-        if (k == i) continue;
-        ++r;
-        std::int32_t c = 0;
-        for (std::int32_t l = 1; l <= n; ++l) {
-          if (l == j) continue;
-          ++c;
-          minor(r, c) = mtrDest(k, l);
+    // The argument is only read until every cofactor is known; it is written
+    // once, at the end, so each minor comes from the unchanged input.
+    for (std::int32_t i = 1; i <= n; ++i) {
+      for (std::int32_t j = 1; j <= n; ++j) {
+        // The minor of (i, j): the matrix without row i and column j. Every
+        // element 1..n - 1 is overwritten, so the buffer needs no clearing.
+        std::int32_t r = 0;
+        for (std::int32_t k = 1; k <= n; ++k) {
+          if (k == i) continue;
+          ++r;
+          std::int32_t c = 0;
+          for (std::int32_t l = 1; l <= n; ++l) {
+            if (l == j) continue;
+            ++c;
+            minor(r, c) = mtrDest(k, l);
+          }
         }
+        // Of order 1 the only minor is empty, whose determinant is 1 (the
+        // empty product); mDet would give 0 for it, and the inverse would be
+        // 0 instead of 1 / D.
+        const double m = n == 1 ? 1.0 : mDet(minor);
+        const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
+        // The cofactor of (i, j) goes to (j, i): the inverse is the transposed
+        // matrix of cofactors divided by the determinant.
+        detail::FpFlags f;
+        const double cofactor = f.mul(sign, m);
+        result(j, i) = f.div(cofactor, d);
+        detail::check(f);
       }
-      // Of order 1 the only minor is empty, whose determinant is 1 (the
-      // empty product); mDet would give 0 for it, and the inverse would be
-      // 0 instead of 1 / D.
-      const double m = n == 1 ? 1.0 : mDet(minor);
-      const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
-      // The cofactor of (i, j) goes to (j, i): the inverse is the transposed
-      // matrix of cofactors divided by the determinant.
-      detail::FpFlags f;
-      const double cofactor = f.mul(sign, m);
-      result(j, i) = f.div(cofactor, d);
-      detail::check(f);
     }
-  }
-  mDupl(mtrDest, result);
+    mDupl(mtrDest, result);
+  });
 }
 
 void Matr::mDivd(DoubleArray& mtrDest, const DoubleArray& mtrSrc1, const DoubleArray& mtrSrc2) {

@@ -1,11 +1,7 @@
 // The square linear system A x = b by Cramer's rule.
-#include <algorithm>
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
-#include "algebra/dense.hpp"
-#include "linalg/fast_elimination.hpp"
+#include "fastpath/driver.hpp"
 #include "matr/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
@@ -24,61 +20,35 @@ void Matr::mSist(DoubleArray& vetX, DoubleArray& mtrA, DoubleArray& vetB) {
   err_code_ = 0;
   const std::int32_t n = mtrA.ubound(1);
 
-  // The fast path: all n + 1 determinants as mDet computes them, without
-  // the per-element check and without touching the caller's arrays; then
-  // the solution is written. A fault, a zero D, a missing element, or
-  // arrays that share storage go to the checked loops below, which start
-  // from the same untouched arguments.
-  detail::MatrixView a;
-  const double* b = detail::view_vector(vetB, n);
-  if (n >= 1 && b != nullptr && &vetX != &mtrA && &vetB != &mtrA && mtrA.dims() == 2 &&
-      mtrA.ubound(2) == n && detail::view_matrix(mtrA, n, n, a) &&
-      detail::view_vector(vetX, n) != nullptr) {
-    const auto order = static_cast<std::size_t>(n);
-    constexpr std::size_t kLocal = 16;
-    double local[kLocal];
-    std::vector<double> heap;
-    double* x = local;
-    if (detail::with_scratch([&] {
-          if (order > kLocal) {
-            heap.resize(order);
-            x = heap.data();
-          }
-          return detail::cramer(a.data, a.ld, b, n, x);
-        })) {
-      double* out = vetX.storage().data() + (1 - vetX.bounds()[0].lower);
-      std::copy(x, x + order, out);
-      return;
-    }
-  }
-
-  const double d = mDet(mtrA);
-  // Column k of A is replaced by b in place, by exchanging the two, and the
-  // exchange is undone after its determinant. When a run-time error ends
-  // the call with the exchange standing (a zero D, an overflow, a missing
-  // index), it is undone before the error travels on: the caller's matrix
-  // and right-hand side never come back mixed. What x received stays.
-  for (std::int32_t k = 1; k <= n; ++k) {
-    std::int32_t exchanged = 0;
-    try {
-      for (std::int32_t i = 1; i <= n; ++i) {
-        SwapValues(mtrA(i, k), vetB(i));
-        exchanged = i;
+  detail::fast::system(vetX, mtrA, vetB, n, [&] {
+    const double d = mDet(mtrA);
+    // Column k of A is replaced by b in place, by exchanging the two, and the
+    // exchange is undone after its determinant. When a run-time error ends
+    // the call with the exchange standing (a zero D, an overflow, a missing
+    // index), it is undone before the error travels on: the caller's matrix
+    // and right-hand side never come back mixed. What x received stays.
+    for (std::int32_t k = 1; k <= n; ++k) {
+      std::int32_t exchanged = 0;
+      try {
+        for (std::int32_t i = 1; i <= n; ++i) {
+          SwapValues(mtrA(i, k), vetB(i));
+          exchanged = i;
+        }
+        const double dk = mDet(mtrA);
+        // A zero D (singular, flushed, or not square) fails here: division by
+        // zero, or an invalid operation when Dk is 0 too. The faulty quotient
+        // is stored first.
+        detail::FpFlags f;
+        const double quotient = f.div(dk, d);
+        vetX(k) = quotient;
+        detail::check(f);
+      } catch (...) {
+        for (std::int32_t i = 1; i <= exchanged; ++i) SwapValues(vetB(i), mtrA(i, k));
+        throw;
       }
-      const double dk = mDet(mtrA);
-      // A zero D (singular, flushed, or not square) fails here: division by
-      // zero, or an invalid operation when Dk is 0 too. The faulty quotient
-      // is stored first.
-      detail::FpFlags f;
-      const double quotient = f.div(dk, d);
-      vetX(k) = quotient;
-      detail::check(f);
-    } catch (...) {
-      for (std::int32_t i = 1; i <= exchanged; ++i) SwapValues(vetB(i), mtrA(i, k));
-      throw;
+      for (std::int32_t i = 1; i <= n; ++i) SwapValues(vetB(i), mtrA(i, k));
     }
-    for (std::int32_t i = 1; i <= n; ++i) SwapValues(vetB(i), mtrA(i, k));
-  }
+  });
 }
 
 }  // namespace nodrel

@@ -119,9 +119,9 @@ bool installed(std::string_view tool) {
   std::string_view dirs = path != nullptr ? path : "/usr/bin:/bin";
   while (true) {
     const std::size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
+    std::string_view dir = dirs.substr(0, colon);
     if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + std::string(tool);
+    const std::string candidate = std::string(dir) + "/" + std::string(tool);
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::access(candidate.c_str(), X_OK) == 0) {

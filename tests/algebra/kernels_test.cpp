@@ -3,7 +3,7 @@
 // runs: the randomized comparison of the methods only ever meets the
 // latter), over random blocks whose shapes cut every register tile and cache
 // block at its edges, non-finite elements included.
-#include "algebra/kernels.hpp"
+#include "numeric/kernels.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 
 #include "support/values.hpp"
 
-namespace nodrel::detail {
+namespace nodrel::numeric {
 namespace {
 
 using Block = std::vector<double>;
@@ -60,7 +60,7 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
           }
         }
       }
-      k->gemm(m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
+      product(*k, m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
       EXPECT_TRUE(same_block(c, want)) << "gemm";
 
       Block y = values(engine, m + 1), want_y = y;
@@ -89,4 +89,4 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
 }
 
 }  // namespace
-}  // namespace nodrel::detail
+}  // namespace nodrel::numeric

@@ -8,4 +8,4 @@
 #endif
 #define NODREL_KERNEL_TABLE baseline_kernels
 #define NODREL_KERNEL_NAME "baseline"
-#include "algebra/kernels_impl.inc"
+#include "numeric/kernels_impl.inc"

@@ -21,18 +21,18 @@
 // Two builds of the kernels exist: the baseline one, for any processor the
 // compiler targets, and one for processors with AVX2, chosen once at run
 // time. Both give identical bits; only their speed differs.
-#ifndef NODREL_ALGEBRA_KERNELS_HPP
-#define NODREL_ALGEBRA_KERNELS_HPP
+#ifndef NODREL_NUMERIC_KERNELS_HPP
+#define NODREL_NUMERIC_KERNELS_HPP
 
 #include <cstddef>
 #include <cstdint>
 
-namespace nodrel::detail {
+namespace nodrel::numeric {
 
 // The running determinant of an elimination: the pivots met so far
 // multiplied in order without the signs of the column exchanges, the number
 // of exchanges, and whether a step met a zero pivot (see
-// linalg/fast_elimination.hpp for why this gives the determinant exactly).
+// numeric/elimination.hpp for why this gives the determinant exactly).
 struct PivotProduct {
   double product = 1.0;
   std::int32_t exchanges = 0;
@@ -40,11 +40,15 @@ struct PivotProduct {
 };
 
 struct Kernels {
+  // The doubles of workspace that gemm needs for these orders (its packed
+  // panels; the panel sizes depend on the build's vector width).
+  std::size_t (*gemm_workspace)(std::size_t m, std::size_t n, std::size_t k);
   // c(i, j) = a(i, p) * b(p, j) + c(i, j) for p = 0..k-1 in increasing
   // order, for every i < m, j < n; a(i, p) = a[i + p * lda],
-  // b(p, j) = b[p + j * ldb], c(i, j) = c[i + j * ldc].
+  // b(p, j) = b[p + j * ldb], c(i, j) = c[i + j * ldc]. Call it through
+  // product() below, which provides the workspace.
   void (*gemm)(std::size_t m, std::size_t n, std::size_t k, const double* a, std::size_t lda,
-               const double* b, std::size_t ldb, double* c, std::size_t ldc);
+               const double* b, std::size_t ldb, double* c, std::size_t ldc, double* workspace);
   // y[i] = a(i, j) * x[j] + y[i] for j = 0..n-1 in increasing order, for
   // every i < m; a(i, j) = a[i + j * lda].
   void (*gemv)(std::size_t m, std::size_t n, const double* a, std::size_t lda, const double* x,
@@ -74,13 +78,20 @@ struct Kernels {
   const char* name;
 };
 
-// The kernels for this processor, chosen on first use.
+// The kernels for this processor, chosen on first use. A further build (a
+// wider vector, say) is one more table and one more test in kernels.cpp;
+// nothing above this layer names a build.
 const Kernels& kernels();
+
+// kern.gemm with its workspace taken from the scratch memory (std::bad_alloc
+// when it is refused).
+void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, const double* a,
+             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc);
 
 // The baseline kernels, whatever the processor; the tests hold the two builds
 // against each other through this.
 const Kernels& baseline_kernels();
 
-}  // namespace nodrel::detail
+}  // namespace nodrel::numeric
 
-#endif  // NODREL_ALGEBRA_KERNELS_HPP
+#endif  // NODREL_NUMERIC_KERNELS_HPP

@@ -6,4 +6,4 @@
 #define NODREL_KERNEL_WIDTH 4
 #define NODREL_KERNEL_TABLE avx2_kernels
 #define NODREL_KERNEL_NAME "avx2"
-#include "algebra/kernels_impl.inc"
+#include "numeric/kernels_impl.inc"

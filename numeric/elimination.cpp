@@ -1,4 +1,4 @@
-#include "linalg/fast_elimination.hpp"
+#include "numeric/elimination.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "algebra/kernels.hpp"
+#include "numeric/kernels.hpp"
+#include "numeric/scratch.hpp"
 
-namespace nodrel::detail {
+namespace nodrel::numeric {
 
 namespace {
 
@@ -114,7 +115,7 @@ void eliminate_blocked(double* v, std::size_t ld, std::int32_t n, std::int32_t m
     const auto cols = static_cast<std::size_t>(n - k1);
     const std::size_t terms = active.size();
     if (terms == static_cast<std::size_t>(k1 - k0)) {
-      kern.gemm(below, cols, terms, at(k1, k0), ld, at(k0, k1), ld, at(k1, k1), ld);
+      product(kern, below, cols, terms, at(k1, k0), ld, at(k0, k1), ld, at(k1, k1), ld);
     } else {
       // Some steps of the panel were skipped: their rows supply no update.
       // The others are gathered into contiguous blocks, in step order.
@@ -126,73 +127,19 @@ void eliminate_blocked(double* v, std::size_t ld, std::int32_t n, std::int32_t m
         for (std::size_t j = 0; j < cols; ++j)
           rows[t + j * terms] = *at(active[t], k1 + static_cast<std::int32_t>(j));
       }
-      kern.gemm(below, cols, terms, mult, below, rows, terms, at(k1, k1), ld);
+      product(kern, below, cols, terms, mult, below, rows, terms, at(k1, k1), ld);
     }
   }
 }
 
-// The two formulas of the small orders, operation for operation as the
-// checked mDet and DetOrder3 evaluate them.
-inline double det2(double a11, double a12, double a21, double a22) {
-  const double leading = a11 * a22;
-  const double anti = a12 * a21;
-  return leading - anti;
+using Buffer = Scratch<double, kStackOrder * kStackOrder>;
+using Ids = Scratch<std::int32_t, 8 * kStackOrder>;
+
+inline bool block_finite(const double* v, std::size_t ld, std::size_t rows, std::size_t cols) {
+  return all_finite(ConstBlock{v, ld, rows, cols});
 }
-
-inline double det3(const double* v, std::size_t ld) {
-  const auto a = [v, ld](int i, int j) {
-    return v[(i - 1) + static_cast<std::size_t>(j - 1) * ld];
-  };
-  const double t1 = a(2, 2) * a(3, 3) - a(2, 3) * a(3, 2);
-  const double t2 = a(2, 1) * a(3, 3) - a(2, 3) * a(3, 1);
-  const double t3 = a(2, 1) * a(3, 2) - a(2, 2) * a(3, 1);
-  const double first = a(1, 1) * t1;
-  const double second = a(1, 2) * t2;
-  const double third = a(1, 3) * t3;
-  const double d = (first - second) + third;
-  return std::fabs(d) < kZeroTolerance ? 0.0 : d;
-}
-
-// A buffer on the stack up to kLocal elements, on the heap beyond.
-template <typename T, std::size_t kLocal>
-class SmallBuffer {
- public:
-  explicit SmallBuffer(std::size_t size) {
-    if (size > kLocal) {
-      heap_.resize(size);
-      data_ = heap_.data();
-    }
-  }
-  T* data() { return data_; }
-
- private:
-  T local_[kLocal];
-  std::vector<T> heap_;
-  T* data_ = local_;
-};
-using Buffer = SmallBuffer<double, kStackOrder * kStackOrder>;
-using Ids = SmallBuffer<std::int32_t, 8 * kStackOrder>;
 
 }  // namespace
-
-bool block_finite(const double* v, std::size_t ld, std::size_t rows, std::size_t cols) {
-  for (std::size_t j = 0; j < cols; ++j) {
-    // x * 0.0 is a zero for a finite x and NaN otherwise; four running sums
-    // of those keep the loop short.
-    const double* col = v + j * ld;
-    double p0 = 0.0, p1 = 0.0, p2 = 0.0, p3 = 0.0;
-    std::size_t i = 0;
-    for (; i + 4 <= rows; i += 4) {
-      p0 += col[i] * 0.0;
-      p1 += col[i + 1] * 0.0;
-      p2 += col[i + 2] * 0.0;
-      p3 += col[i + 3] * 0.0;
-    }
-    for (; i < rows; ++i) p0 += col[i] * 0.0;
-    if ((p0 + p1) + (p2 + p3) != 0.0) return false;
-  }
-  return true;
-}
 
 void eliminate(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det) {
   const Kernels& kern = kernels();
@@ -203,13 +150,22 @@ void eliminate(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotP
   }
 }
 
+namespace {
+
+// The determinant of the square block v of order n (overwritten), or false
+// when an element or a result is not finite.
 bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det) {
   const auto order = static_cast<std::size_t>(n);
   if (!block_finite(v, ld, order, order)) return false;
+  PlainArithmetic plain;
   switch (n) {
     case 1: det = v[0]; return true;
-    case 2: det = det2(v[0], v[ld], v[1], v[1 + ld]); return std::isfinite(det);
-    case 3: det = det3(v, ld); return std::isfinite(det);
+    case 2: det = determinant2(plain, v[0], v[ld], v[1], v[1 + ld]); return std::isfinite(det);
+    case 3:
+      det = determinant3(plain, [v, ld](int i, int j) {
+        return v[(i - 1) + static_cast<std::size_t>(j - 1) * ld];
+      });
+      return std::isfinite(det);
     default: break;
   }
   PivotProduct pivots;
@@ -219,6 +175,38 @@ bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det
   if (!std::isfinite(pivots.product) || !block_finite(v, ld, order, order)) return false;
   det = determinant_of(pivots);
   return true;
+}
+
+}  // namespace
+
+Outcome determinant(ConstBlock a, double& det) {
+  const std::size_t n = a.rows;
+  Buffer copy(n * n);
+  for (std::size_t j = 0; j < n; ++j) {
+    std::copy(a.column(j), a.column(j) + n, copy.data() + j * n);
+  }
+  if (!determinant_in_place(copy.data(), n, static_cast<std::int32_t>(n), det)) {
+    return Outcome::kFault;
+  }
+  return det < 0.0 || det > 0.0 ? Outcome::kDone : Outcome::kSingular;
+}
+
+Outcome reduce_diagonal(Block a) {
+  const std::size_t rows = a.rows;
+  const std::size_t cols = a.cols;
+  Scratch<double> work(rows * cols);
+  for (std::size_t j = 0; j < cols; ++j) {
+    std::copy(a.column(j), a.column(j) + rows, work.data() + j * rows);
+  }
+  if (!block_finite(work.data(), rows, rows, cols)) return Outcome::kFault;
+  PivotProduct unused;
+  eliminate(work.data(), rows, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
+            unused);
+  if (!block_finite(work.data(), rows, rows, cols)) return Outcome::kFault;
+  for (std::size_t j = 0; j < cols; ++j) {
+    for (std::size_t i = 0; i < rows; ++i) a(i, j) = i == j ? work.data()[i + j * rows] : 0.0;
+  }
+  return Outcome::kDone;
 }
 
 // ---- determinants that share their first steps ----
@@ -297,12 +285,15 @@ class SharedElimination {
  public:
   SharedElimination(Members& members, std::int32_t order, std::int32_t width)
       : members_(members),
-        width_(width),
         kern_(kernels()),
         chain_(static_cast<std::size_t>(order + 1) * static_cast<std::size_t>(width)),
         fork_(static_cast<std::size_t>(order) * static_cast<std::size_t>(order)),
         history_(static_cast<std::size_t>(width)),
-        ids_(5 * static_cast<std::size_t>(width)) {}
+        arrangement_(static_cast<std::size_t>(width)),
+        position_(static_cast<std::size_t>(width)),
+        where_(static_cast<std::size_t>(width)),
+        rest_(static_cast<std::size_t>(width)),
+        chain_rows_(static_cast<std::size_t>(width)) {}
 
   bool finite() const { return finite_; }
 
@@ -376,8 +367,8 @@ class SharedElimination {
   // member dropping column `col`: its remaining columns in order go to
   // `rest` (size - depth of them), and the number of exchanges is returned.
   std::int32_t replay(std::int32_t col, std::int32_t size, std::int32_t depth, std::int32_t* rest) {
-    std::int32_t* ids = ids_.data();
-    std::int32_t* pos = ids + width_;
+    std::int32_t* ids = arrangement_.data();
+    std::int32_t* pos = position_.data();
     members_.arrangement(col, ids, size);
     for (std::int32_t q = 0; q < size; ++q) pos[ids[q]] = q;
     std::int32_t exchanges = 0;
@@ -402,7 +393,7 @@ class SharedElimination {
   // in that order.
   void gather(const Stage& s, std::int32_t skip_row, const std::int32_t* cols, std::int32_t count,
               double* dest, std::size_t ld) {
-    std::int32_t* where = ids_.data() + 2 * width_;
+    std::int32_t* where = where_.data();
     for (std::int32_t q = 0; q < s.cols; ++q) where[s.col_id[q]] = q;
     for (std::int32_t c = 0; c < count; ++c) {
       const double* src = s.v + static_cast<std::size_t>(where[cols[c]]) * s.ld;
@@ -490,7 +481,7 @@ class SharedElimination {
   void drop_columns(Stage s, std::int32_t row, std::int32_t depth, std::int32_t size) {
     double* const start = s.v;
     const std::int32_t rows0 = s.rows;
-    std::int32_t* rest = ids_.data() + 3 * width_;
+    std::int32_t* rest = rest_.data();
     for (;;) {
       std::int32_t p = 0;
       if (s.rows == 1 || !unique_pivot(s, p)) {
@@ -521,7 +512,7 @@ class SharedElimination {
     const std::int32_t rows = s.rows - (skip_row >= 0 ? 1 : 0);
     const auto ld = static_cast<std::size_t>(rows);
     gather(s, skip_row, cols, count, chain_.data(), ld);
-    std::int32_t* row_id = ids_.data() + 4 * width_;
+    std::int32_t* row_id = chain_rows_.data();
     std::int32_t* col_id = chain_ids_;
     for (std::int32_t i = 0, r = 0; i < s.rows; ++i) {
       if (i != skip_row) row_id[r++] = s.row_id[i];
@@ -532,7 +523,7 @@ class SharedElimination {
 
   void set_chain_ids(std::int32_t* ids) { chain_ids_ = ids; }
   std::int32_t* history() { return history_.data(); }
-  std::int32_t* scratch_ids() { return ids_.data() + 3 * width_; }
+  std::int32_t* scratch_ids() { return rest_.data(); }
 
   static void advance(Stage& s) {
     s.v += 1 + s.ld;
@@ -544,12 +535,20 @@ class SharedElimination {
 
  private:
   Members& members_;
-  std::int32_t width_;
   const Kernels& kern_;
   Buffer chain_;
   Buffer fork_;
   Ids history_;
-  Ids ids_;
+  // The ids of a member's columns as replay arranges them, and the
+  // position of each id among them.
+  Ids arrangement_;
+  Ids position_;
+  // gather: the position of each column id in the stage copied.
+  Ids where_;
+  // A member's remaining columns after the shared steps.
+  Ids rest_;
+  // The rows' ids of the chain buffer's stage.
+  Ids chain_rows_;
   std::int32_t* chain_ids_ = nullptr;
   bool finite_ = true;
   double* slots_ = nullptr;
@@ -563,20 +562,19 @@ class SharedElimination {
 // its columns start in increasing order.
 class Minors final : public Members {
  public:
-  Minors(std::int32_t n, double* out) : n_(n), out_(out) {}
+  Minors(std::int32_t n, Block out) : n_(n), out_(out) {}
   void arrangement(std::int32_t col, std::int32_t* ids, std::int32_t size) const override {
     for (std::int32_t l = 0, q = 0; l < n_ && q < size; ++l) {
       if (l != col) ids[q++] = l;
     }
   }
   void finish(std::int32_t row, std::int32_t col, double det) override {
-    out_[static_cast<std::size_t>(col) +
-         static_cast<std::size_t>(row) * static_cast<std::size_t>(n_)] = det;
+    out_(static_cast<std::size_t>(col), static_cast<std::size_t>(row)) = det;
   }
 
  private:
   std::int32_t n_;
-  double* out_;
+  Block out_;
 };
 
 // The determinants of Cramer's rule: member k < n is a with column k
@@ -596,8 +594,11 @@ class Replacements final : public Members {
 
 }  // namespace
 
-InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32_t n, double* out) {
-  const auto order = static_cast<std::size_t>(n);
+Outcome inverse(ConstBlock source, Block result) {
+  const double* a = source.data;
+  const std::size_t lda = source.ld;
+  const auto n = static_cast<std::int32_t>(source.rows);
+  const auto order = source.rows;
   const auto at = [a, lda](std::int32_t i, std::int32_t j) {
     return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * lda];
   };
@@ -605,7 +606,7 @@ InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32
   const auto divide = [&](double d) {
     for (std::int32_t i = 0; i < n; ++i) {
       for (std::int32_t j = 0; j < n; ++j) {
-        double& slot = out[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * order];
+        double& slot = result(static_cast<std::size_t>(j), static_cast<std::size_t>(i));
         const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
         slot = (sign * slot) / d;
         if (!std::isfinite(slot)) return false;
@@ -615,13 +616,14 @@ InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32
   };
 
   if (n <= 4) {
+    PlainArithmetic plain;
     Buffer work(order * order);
     for (std::size_t j = 0; j < order; ++j) {
       for (std::size_t i = 0; i < order; ++i) work.data()[i + j * order] = a[i + j * lda];
     }
     double d = 0.0;
-    if (!determinant_in_place(work.data(), order, n, d)) return InverseOutcome::kFault;
-    if (!(d < 0.0 || d > 0.0)) return InverseOutcome::kSingular;
+    if (!determinant_in_place(work.data(), order, n, d)) return Outcome::kFault;
+    if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
     // Order 1: the empty minor counts 1. Up to order 4 the minors go by the
     // formulas, read in place through the lists of their rows and columns.
     // The elements are finite (D's computation checked them), so a minor
@@ -640,32 +642,25 @@ InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32
         if (n == 2) {
           m = at(rows[0], cols[0]);
         } else if (n == 3) {
-          m = det2(at(rows[0], cols[0]), at(rows[0], cols[1]), at(rows[1], cols[0]),
-                   at(rows[1], cols[1]));
+          m = determinant2(plain, at(rows[0], cols[0]), at(rows[0], cols[1]),
+                           at(rows[1], cols[0]), at(rows[1], cols[1]));
         } else if (n == 4) {
-          const auto e = [&](int r, int c) { return at(rows[r - 1], cols[c - 1]); };
-          const double t1 = e(2, 2) * e(3, 3) - e(2, 3) * e(3, 2);
-          const double t2 = e(2, 1) * e(3, 3) - e(2, 3) * e(3, 1);
-          const double t3 = e(2, 1) * e(3, 2) - e(2, 2) * e(3, 1);
-          const double first = e(1, 1) * t1;
-          const double second = e(1, 2) * t2;
-          const double third = e(1, 3) * t3;
-          const double sum = (first - second) + third;
-          m = std::fabs(sum) < kZeroTolerance ? 0.0 : sum;
+          m = determinant3(plain, [&](int r, int c) { return at(rows[r - 1], cols[c - 1]); });
         }
-        if (!std::isfinite(m)) return InverseOutcome::kFault;
-        out[static_cast<std::size_t>(j) + static_cast<std::size_t>(i) * order] = m;
+        if (!std::isfinite(m)) return Outcome::kFault;
+        result(static_cast<std::size_t>(j), static_cast<std::size_t>(i)) = m;
       }
     }
-    return divide(d) ? InverseOutcome::kDone : InverseOutcome::kFault;
+    return divide(d) ? Outcome::kDone : Outcome::kFault;
   }
 
   // The elimination of a itself, step by step, forking the minors.
   Buffer whole(order * order);
-  Ids ids(3 * order + 2);
-  std::int32_t* row_id = ids.data();
-  std::int32_t* col_id = row_id + order;
-  std::int32_t* chain_col_id = col_id + order;
+  Ids row_ids(order);
+  Ids col_ids(order);
+  Ids chain_col_ids(order);
+  std::int32_t* row_id = row_ids.data();
+  std::int32_t* col_id = col_ids.data();
   for (std::int32_t l = 0; l < n; ++l) {
     row_id[l] = l;
     col_id[l] = l;
@@ -673,10 +668,10 @@ InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32
       whole.data()[i + static_cast<std::size_t>(l) * order] = at(static_cast<std::int32_t>(i), l);
     }
   }
-  if (!block_finite(whole.data(), order, order, order)) return InverseOutcome::kFault;
-  Minors minors(n, out);
+  if (!block_finite(whole.data(), order, order, order)) return Outcome::kFault;
+  Minors minors(n, result);
   SharedElimination shared(minors, n - 1, n);
-  shared.set_chain_ids(chain_col_id);
+  shared.set_chain_ids(chain_col_ids.data());
   constexpr std::int32_t kInterleavedUpTo = 8;
   constexpr std::int32_t kMinorsUpTo = kInterleavedUpTo * kInterleavedUpTo;
   constexpr std::int32_t kMinorOrderUpTo = kInterleavedUpTo - 1;
@@ -729,15 +724,18 @@ InverseOutcome inverse_by_cofactors(const double* a, std::size_t lda, std::int32
   s.det.product *= s.v[0];
   if (!std::isfinite(s.det.product) || !block_finite(whole.data(), order, order, order) ||
       !shared.finite()) {
-    return InverseOutcome::kFault;
+    return Outcome::kFault;
   }
   const double d = determinant_of(s.det);
-  if (!(d < 0.0 || d > 0.0)) return InverseOutcome::kSingular;
-  return divide(d) ? InverseOutcome::kDone : InverseOutcome::kFault;
+  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
+  return divide(d) ? Outcome::kDone : Outcome::kFault;
 }
 
-bool cramer(const double* a, std::size_t lda, const double* b, std::int32_t n, double* x) {
-  const auto order = static_cast<std::size_t>(n);
+Outcome cramer(ConstBlock matrix, const double* b, double* x) {
+  const double* a = matrix.data;
+  const std::size_t lda = matrix.ld;
+  const auto n = static_cast<std::int32_t>(matrix.rows);
+  const auto order = matrix.rows;
   if (n <= 3) {
     // The formulas: each determinant from a matrix built as mSist builds it.
     double work[9];
@@ -749,30 +747,32 @@ bool cramer(const double* a, std::size_t lda, const double* b, std::int32_t n, d
     };
     load(-1);
     double d = 0.0;
-    if (!determinant_in_place(work, order, n, d) || !(d < 0.0 || d > 0.0)) return false;
+    if (!determinant_in_place(work, order, n, d)) return Outcome::kFault;
+    if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
     for (std::int32_t k = 0; k < n; ++k) {
       load(k);
       double dk = 0.0;
-      if (!determinant_in_place(work, order, n, dk)) return false;
+      if (!determinant_in_place(work, order, n, dk)) return Outcome::kFault;
       x[k] = dk / d;
-      if (!std::isfinite(x[k])) return false;
+      if (!std::isfinite(x[k])) return Outcome::kFault;
     }
-    return true;
+    return Outcome::kDone;
   }
   // The elimination of [a | b], each member dropping one column.
   const std::size_t width = order + 1;
   Buffer whole(order * width);
-  Ids ids(order + width);
-  std::int32_t* row_id = ids.data();
-  std::int32_t* col_id = row_id + order;
+  Ids row_ids(order);
+  Ids col_ids(width);
+  std::int32_t* row_id = row_ids.data();
+  std::int32_t* col_id = col_ids.data();
   for (std::size_t j = 0; j < width; ++j) {
     const double* col = j < order ? a + j * lda : b;
     for (std::size_t i = 0; i < order; ++i) whole.data()[i + j * order] = col[i];
     col_id[j] = static_cast<std::int32_t>(j);
   }
   for (std::int32_t i = 0; i < n; ++i) row_id[i] = i;
-  if (!block_finite(whole.data(), order, order, width)) return false;
-  SmallBuffer<double, kStackOrder + 1> dets(width);
+  if (!block_finite(whole.data(), order, order, width)) return Outcome::kFault;
+  Scratch<double, kStackOrder + 1> dets(width);
   Replacements members(n, dets.data());
   SharedElimination shared(members, n, n + 1);
   constexpr std::int32_t kInterleavedUpTo = 8;
@@ -782,14 +782,14 @@ bool cramer(const double* a, std::size_t lda, const double* b, std::int32_t n, d
   shared.drop_columns(Stage{whole.data(), order, n, n + 1, row_id, col_id, PivotProduct{}}, -1, 0,
                       n);
   shared.finish_deferred();
-  if (!shared.finite()) return false;
+  if (!shared.finite()) return Outcome::kFault;
   const double d = dets.data()[n];
-  if (!(d < 0.0 || d > 0.0)) return false;
+  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
   for (std::int32_t k = 0; k < n; ++k) {
     x[k] = dets.data()[k] / d;
-    if (!std::isfinite(x[k])) return false;
+    if (!std::isfinite(x[k])) return Outcome::kFault;
   }
-  return true;
+  return Outcome::kDone;
 }
 
-}  // namespace nodrel::detail
+}  // namespace nodrel::numeric

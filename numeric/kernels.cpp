@@ -1,0 +1,32 @@
+// The choice between the kernel builds, made once per process.
+#include "numeric/kernels.hpp"
+
+#include "numeric/scratch.hpp"
+
+namespace nodrel::numeric {
+
+#if defined(NODREL_HAVE_AVX2_KERNELS)
+const Kernels& avx2_kernels();
+#endif
+
+const Kernels& kernels() {
+  static const Kernels* const chosen = [] {
+#if defined(NODREL_HAVE_AVX2_KERNELS)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return &avx2_kernels();
+#endif
+    return &baseline_kernels();
+  }();
+  return *chosen;
+}
+
+void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, const double* a,
+             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc) {
+  if (m == 0 || n == 0 || k == 0) return;
+  // Compiled in the baseline build only: the buffer's code can never come
+  // from the AVX2 build.
+  Scratch<double> workspace(kern.gemm_workspace(m, n, k));
+  kern.gemm(m, n, k, a, lda, b, ldb, c, ldc, workspace.data());
+}
+
+}  // namespace nodrel::numeric
