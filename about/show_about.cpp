@@ -1,39 +1,39 @@
-// mShowAbout: the About box, shown modally by the process's about host.
-#include <memory>
-#include <mutex>
-#include <utility>
+// mShowAbout: the About box, shown modally by the object's platform, and
+// its System Info button.
+#include <exception>
+#include <string>
 
 #include "nodrel/about.hpp"
 #include "nodrel/matr.hpp"
+#include "nodrel/platform.hpp"
 
 namespace nodrel {
 
-AboutHost::~AboutHost() = default;
-
 namespace {
-std::mutex host_mutex;
-std::shared_ptr<AboutHost>& host_slot() {
-  static std::shared_ptr<AboutHost> host;
-  return host;
+
+// The button: the platform's tool is started, or the user is told that
+// there is none. Never fails: every error leads to the message box.
+void start_sys_info(Platform& platform) {
+  try {
+    const std::string tool = platform.find_sys_info_tool();
+    if (tool.empty()) {
+      platform.message_box(kSysInfoNotAvailable);
+      return;
+    }
+    platform.start_program(tool);
+  } catch (const std::exception&) {
+    // Any failure of the lookup or of the start ends here, by design: the
+    // user is told that the tool is not available.
+    platform.message_box(kSysInfoNotAvailable);
+  }
 }
+
 }  // namespace
-
-void set_about_host(std::shared_ptr<AboutHost> host) {
-  const std::lock_guard<std::mutex> lock(host_mutex);
-  host_slot() = std::move(host);
-}
-
-AboutHost& about_host() {
-  const std::lock_guard<std::mutex> lock(host_mutex);
-  std::shared_ptr<AboutHost>& host = host_slot();
-  if (!host) host = default_about_host();
-  return *host;
-}
 
 void Matr::mShowAbout() {
   // The texts are composed afresh at every show, as the form loads each time.
-  AboutHost& host = about_host();
-  host.show(about_texts(), [&host] { about::StartSysInfo(host.services()); });
+  Platform& shown_by = platform();
+  shown_by.show_about(about_texts(), [&shown_by] { start_sys_info(shown_by); });
 }
 
 }  // namespace nodrel

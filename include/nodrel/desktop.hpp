@@ -15,7 +15,6 @@
 
 #include <memory>
 
-#include "nodrel/about.hpp"
 #include "nodrel/export.hpp"
 #include "nodrel/platform.hpp"
 
@@ -24,16 +23,14 @@ namespace nodrel::desktop {
 // True when an X display can be opened ($DISPLAY names a reachable server).
 NODREL_API bool display_available();
 
-// The About host that opens the dialog (or falls back to the terminal).
-NODREL_API std::shared_ptr<AboutHost> about_host();
-
-// Makes the dialogs the process's: the About host (set_about_host) and the
-// default platform (set_default_platform), for objects that print after it.
-NODREL_API void install();
-
-// A platform whose message box is a modal dialog, delegating the clipboard
-// and files to `base` (system_platform() when null).
+// A platform whose About box and message box are modal dialogs, delegating
+// the rest (and the dialogs, when no display can be opened) to `base`
+// (system_platform() when null).
 NODREL_API std::shared_ptr<Platform> platform(std::shared_ptr<Platform> base = nullptr);
+
+// Makes the dialogs the process's: set_default_platform(platform()), for
+// objects that print or show the About box after it.
+NODREL_API void install();
 
 }  // namespace nodrel::desktop
 

@@ -53,8 +53,8 @@ class NODREL_API Matr {
   void set_locale(Locale locale) { locale_ = std::move(locale); }
 
   // The services behind mPrint's message box, clipboard and file
-  // destinations: default_platform() until another is set; setting nullptr
-  // returns to it.
+  // destinations and behind mShowAbout: default_platform() until another is
+  // set; setting nullptr returns to it.
   void set_platform(std::shared_ptr<Platform> platform);
   Platform& platform();
 

@@ -1,14 +1,15 @@
-// The services mPrint delivers its text to: the client's user-interface
-// objects, a message box, the clipboard and files.
+// The services of the platform: where mPrint delivers its text (the
+// client's user-interface objects, a message box, the clipboard and files),
+// and the About box with its system information tool.
 //
 // A client adapts its own widgets to the five object kinds below and passes
 // them in the `obj` argument of mPrint; the kind is recognised by which of
 // these interfaces the object implements, tested in the order Form,
 // PictureBox, TextBox, Label, Printer (the first that matches is served).
 //
-// The message box, the clipboard and files sit behind Platform. Every Matr
-// object uses default_platform() unless it is given another one, which is how
-// a host (or a test) routes those destinations elsewhere:
+// Everything else sits behind Platform. Every Matr object uses
+// default_platform() unless it is given another one, which is how a host (or
+// a test) routes those services elsewhere:
 //
 //   class Recorder : public nodrel::Platform { ... };
 //   nodrel::Matr m;
@@ -21,6 +22,7 @@
 #ifndef NODREL_PLATFORM_HPP
 #define NODREL_PLATFORM_HPP
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,7 +31,9 @@
 
 namespace nodrel {
 
-// Operating-system services of the print destinations.
+struct AboutTexts;  // <nodrel/about.hpp>
+
+// Operating-system services of the print destinations and of the About box.
 class NODREL_API Platform {
  public:
   virtual ~Platform();
@@ -51,6 +55,22 @@ class NODREL_API Platform {
   // fails with the file error of the platform (52, 53, 57, 61, 70, 75, 76)
   // and nothing is written.
   virtual void write_file(const std::string& path, const std::string& text, bool append) = 0;
+
+  // The About box. A platform that does not override these has
+  // system_platform()'s, so one that routes only the print destinations
+  // still shows the system's About box.
+  //
+  // Shows `texts` modally and returns when the dialog is closed (OK, Enter
+  // or Escape); each press of its System Info button calls `sys_info`, which
+  // asks find_sys_info_tool() and start_program() of the same platform, or
+  // says "Systema info not available" through message_box().
+  virtual void show_about(const AboutTexts& texts, const std::function<void()>& sys_info);
+  // The full path of the platform's system information tool; "" when it
+  // has none.
+  virtual std::string find_sys_info_tool();
+  // Starts the program at `path`, its window shown normally and focused,
+  // without waiting for it; a run-time error when it cannot be started.
+  virtual void start_program(const std::string& path);
 };
 
 // The operating system's own services, made at first use. On POSIX systems:
@@ -62,10 +82,18 @@ class NODREL_API Platform {
 //     without a display, or without those tools, it fails with run-time
 //     error 17;
 //   - files are opened by the path exactly as given (names are
-//     case-sensitive).
+//     case-sensitive);
+//   - the About box is written to the controlling terminal with an OK prompt
+//     that waits for Enter (no terminal: the call returns at once), and the
+//     system information tool is the first of hardinfo2, hardinfo,
+//     kinfocenter, lshw-gtk and gnome-system-monitor found on $PATH.
 // On Windows:
 //   - the message box is the system's (MessageBoxA), with an empty caption,
-//     modal for the calling thread's windows;
+//     modal for the calling thread's windows (over the About box while it is
+//     shown);
+//   - the About box is a modal dialog, and the system information tool is
+//     found in two registry values, their keys opened for reading only (see
+//     <nodrel/about.hpp>);
 //   - the clipboard is the system's, its text as CF_TEXT; a clipboard that
 //     another program keeps open fails with run-time error 17;
 //   - texts, paths included, are in the ANSI code page, the encoding of the
@@ -75,8 +103,8 @@ NODREL_API std::shared_ptr<Platform> system_platform();
 // The platform of the process, shared by every Matr object that was not
 // given another: system_platform() unless set_default_platform() chose
 // another (nodrel::desktop::install() chooses the desktop's dialogs). An
-// object takes it at its first print, so set it before printing; nullptr
-// returns to system_platform().
+// object takes it at its first print or About box, so set it before;
+// nullptr returns to system_platform().
 NODREL_API std::shared_ptr<Platform> default_platform();
 NODREL_API void set_default_platform(std::shared_ptr<Platform> platform);
 

@@ -1,8 +1,8 @@
 // The two FLTK dialogs: the About box and the message box. Both are modal:
 // run() returns when the dialog has been closed. The widgets are reachable
 // so that a test can read back what the dialog shows.
-#ifndef NODREL_ABOUT_DESKTOP_DIALOGS_HPP
-#define NODREL_ABOUT_DESKTOP_DIALOGS_HPP
+#ifndef NODREL_PLATFORM_FLTK_DIALOGS_HPP
+#define NODREL_PLATFORM_FLTK_DIALOGS_HPP
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -97,4 +97,4 @@ extern std::function<void(MessageDialog&)> on_message_closed;
 
 }  // namespace nodrel::desktop::detail
 
-#endif  // NODREL_ABOUT_DESKTOP_DIALOGS_HPP
+#endif  // NODREL_PLATFORM_FLTK_DIALOGS_HPP

@@ -1,6 +1,6 @@
 // The default platform on POSIX systems: the controlling terminal as the
-// message box, the desktop's clipboard through its command-line tools, and
-// files by their path as given.
+// message box and the About box, the desktop's clipboard through its
+// command-line tools, and files by their path as given.
 #include "platform/posix/posix_platform.hpp"
 
 #include <errno.h>
@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "nodrel/about.hpp"
 #include "nodrel/platform.hpp"
 #include "platform/file_name.hpp"
 
@@ -229,21 +230,30 @@ ToolRun run_tool(const std::vector<std::string>& argv, const std::string* input,
 class PosixPlatform final : public Platform {
  public:
   void message_box(const std::string& text) override {
-    Fd tty(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (tty.get() < 0) {
-      // No terminal to wait on: show the text where a user may still see it.
-      if (!write_all(STDERR_FILENO, text + "\n")) raise_message_box(errno);
-      return;
-    }
     // The print text ends without a line end, so the prompt starts its own.
-    if (!write_all(tty.get(), text + "\r\n[ OK ] Press Enter to close. ")) raise_message_box(errno);
-    char c = 0;
-    while (true) {
-      const ssize_t n = ::read(tty.get(), &c, 1);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0 || c == '\n' || c == '\r') break;  // Enter, or the terminal went away
+    if (!show_on_terminal(text + "\r\n[ OK ] Press Enter to close. ", text + "\n")) {
+      raise_message_box(errno);
     }
   }
+
+  // A terminal has no button to press, so the system information tool is
+  // not offered; without a terminal there is nobody to show the box to.
+  void show_about(const AboutTexts& t, const std::function<void()>&) override {
+    std::string description;
+    for (char c : t.description) {
+      if (c != '\r') description.push_back(c);
+    }
+    show_on_terminal(t.caption + "\n\n" + t.title + "\n" + t.version + "\n\n" + description +
+                         "\n\n" + t.disclaimer + "\n\n[ " + t.ok_button + " ] press Enter ",
+                     "");
+  }
+
+  std::string find_sys_info_tool() override {
+    const char* path = std::getenv("PATH");
+    return detail::find_sys_info_tool(path != nullptr ? path : "", sys_info_tools());
+  }
+
+  void start_program(const std::string& path) override { start_detached(path); }
 
   std::string clipboard_get_text() override {
     const ClipboardTool tool = clipboard_tool();
@@ -277,6 +287,22 @@ class PosixPlatform final : public Platform {
   }
 
  private:
+  // Writes `prompt` to the controlling terminal and waits for Enter (or
+  // for the terminal to go away); without a terminal `fallback` goes to
+  // standard error, where a user may still see it, and the call returns at
+  // once. False, with errno set, when the text could not be written.
+  static bool show_on_terminal(const std::string& prompt, const std::string& fallback) {
+    Fd tty(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (tty.get() < 0) return fallback.empty() || write_all(STDERR_FILENO, fallback);
+    if (!write_all(tty.get(), prompt)) return false;
+    char c = 0;
+    while (true) {
+      const ssize_t n = ::read(tty.get(), &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0 || c == '\n' || c == '\r') return true;  // Enter, or the terminal went away
+    }
+  }
+
   [[noreturn]] static void raise_message_box(int error_value) {
     const ErrorNumber number = ErrorNumber::kDeviceIoError;
     raise(number, describe_errno(number, "message box", error_value));

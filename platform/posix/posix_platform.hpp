@@ -1,7 +1,8 @@
 // The pieces of the POSIX platform that decide something, apart from the
-// system calls that carry the decisions out.
-#ifndef NODREL_PRINT_POSIX_PLATFORM_HPP
-#define NODREL_PRINT_POSIX_PLATFORM_HPP
+// system calls that carry the decisions out, and the system information
+// tool, which the desktop's platform shares.
+#ifndef NODREL_PLATFORM_POSIX_POSIX_PLATFORM_HPP
+#define NODREL_PLATFORM_POSIX_POSIX_PLATFORM_HPP
 
 #include <functional>
 #include <optional>
@@ -36,6 +37,19 @@ std::optional<ClipboardTool> choose_clipboard_tool(
     std::string_view wayland_display, std::string_view display,
     const std::function<bool(std::string_view)>& installed);
 
+// The system information tools looked for, in order of preference:
+//   hardinfo2, hardinfo, kinfocenter, lshw-gtk, gnome-system-monitor
+const std::vector<std::string>& sys_info_tools();
+
+// The full path of the first tool of `tools` found as an executable file in
+// the directories of `path_variable` (a $PATH value), or "" when none is.
+std::string find_sys_info_tool(const std::string& path_variable,
+                               const std::vector<std::string>& tools);
+
+// Starts the program detached (it outlives the caller and leaves no
+// zombie); run-time error 53 when it cannot be started.
+void start_detached(const std::string& path);
+
 }  // namespace nodrel::detail
 
-#endif  // NODREL_PRINT_POSIX_PLATFORM_HPP
+#endif  // NODREL_PLATFORM_POSIX_POSIX_PLATFORM_HPP

@@ -1,11 +1,8 @@
-// The About box on Windows: the dialog, and the system information lookup
-// through the registry.
+// The About box on Windows: a modal dialog built from a template in memory.
 #include "platform/win32/about_dialog.hpp"
 
-#include <cstdint>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,114 +34,9 @@ HINSTANCE this_module() {
                     std::to_string(GetLastError()) + ")");
 }
 
-// ---------------------------------------------------------------------------
-// The registry, bound by name at first use.
-
-using RegOpenKeyExAFn = LONG(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY);
-using RegQueryValueExAFn = LONG(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-using RegCloseKeyFn = LONG(WINAPI*)(HKEY);
-
-struct RegistryFunctions {
-  RegOpenKeyExAFn open = nullptr;
-  RegQueryValueExAFn query = nullptr;
-  RegCloseKeyFn close = nullptr;
-};
-
-// A function of advapi32 found by its name; run-time error 17 when the
-// library or the function cannot be had (the button then says that the
-// tool is not available).
-template <typename Fn>
-Fn bind(const char* name) {
-  const HMODULE library = LoadLibraryA("advapi32");
-  if (library == nullptr) raise_system(ErrorNumber::kCantPerformRequestedOperation, "advapi32");
-  // A FARPROC is a function pointer of another signature; the cast through
-  // void* is how GetProcAddress is meant to be used.
-  FARPROC function = GetProcAddress(library, name);
-  if (function == nullptr) raise_system(ErrorNumber::kCantPerformRequestedOperation, name);
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(function));
-}
-
-const RegistryFunctions& registry() {
-  static const RegistryFunctions functions = [] {
-    RegistryFunctions f;
-    f.open = bind<RegOpenKeyExAFn>("RegOpenKeyExA");
-    f.query = bind<RegQueryValueExAFn>("RegQueryValueExA");
-    f.close = bind<RegCloseKeyFn>("RegCloseKey");
-    return f;
-  }();
-  return functions;
-}
-
-// The predefined keys are 32-bit values that the system sign-extends into
-// handles: HKEY_LOCAL_MACHINE is 0xFFFFFFFF80000002 in a 64-bit process.
-HKEY root_key(std::uint32_t root) {
-  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(root)));
-}
-
-class Win32SysInfo final : public SysInfoServices {
- public:
-  long open_key(std::uint32_t root, const std::string& key, std::uint32_t access,
-                std::uintptr_t& handle) override {
-    HKEY opened = nullptr;
-    const LONG status = registry().open(root_key(root), key.c_str(), 0, access, &opened);
-    handle = status == ERROR_SUCCESS ? reinterpret_cast<std::uintptr_t>(opened) : 0;
-    return status;
-  }
-
-  long query_value(std::uintptr_t handle, const std::string& name, std::uint32_t& type,
-                   unsigned char* buffer, std::uint32_t& size) override {
-    DWORD value_type = 0;
-    DWORD value_size = size;
-    const LONG status = registry().query(reinterpret_cast<HKEY>(handle), name.c_str(), nullptr,
-                                         &value_type, buffer, &value_size);
-    type = value_type;
-    size = value_size;
-    return status;
-  }
-
-  void close_key(std::uintptr_t handle) override {
-    // Also called with the handle of a failed open, 0, which the system
-    // refuses harmlessly.
-    registry().close(reinterpret_cast<HKEY>(handle));
-  }
-
-  bool file_exists(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    constexpr DWORD kNotOrdinary =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    return (attributes & kNotOrdinary) == 0;
-  }
-
-  void start_program(const std::string& path) override {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process = {};
-    // Quoted: the path of a program under "Program Files" has spaces.
-    std::string command = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-      raise_system(ErrorNumber::kFileNotFound, path);
-    }
-    // Not waited for: the tool lives on by itself.
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-
-  void message_box(const std::string& text) override {
-    // Over the About dialog while it is shown, so that it stays on top of it.
-    if (MessageBoxA(owner_, text.c_str(), "", MB_OK) == 0) {
-      raise_system(ErrorNumber::kCantPerformRequestedOperation, "message box");
-    }
-  }
-
-  void set_owner(HWND owner) noexcept { owner_ = owner; }
-
- private:
-  HWND owner_ = nullptr;
-};
+// The About dialog this thread shows, if any: the owner of the message box
+// its button may show, which stays on top of it.
+thread_local HWND shown_dialog = nullptr;
 
 // ---------------------------------------------------------------------------
 // The icon: 32 x 32 pixels in the 16 colours of the standard palette, an
@@ -266,7 +158,6 @@ constexpr WORD kStatic = 0x0082;
 struct DialogState {
   const AboutTexts* texts = nullptr;
   const std::function<void()>* sys_info = nullptr;
-  Win32SysInfo* services = nullptr;
   HICON icon = nullptr;
   HFONT title_font = nullptr;
   int dpi = 96;
@@ -361,7 +252,7 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_INITDIALOG:
       SetWindowLongPtrA(dialog, DWLP_USER, lparam);
       state = reinterpret_cast<DialogState*>(lparam);
-      state->services->set_owner(dialog);
+      shown_dialog = dialog;
       load(dialog, *state);
       return TRUE;  // the focus to the first button, OK
     case WM_PAINT:
@@ -405,60 +296,49 @@ BOOL CALLBACK collect_enabled(HWND window, LPARAM lparam) {
   return TRUE;
 }
 
-class Win32AboutHost final : public AboutHost {
- public:
-  void show(const AboutTexts& texts, const std::function<void()>& sys_info) override {
-    constexpr DWORD kStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    DialogTemplate form(kStyle, 7, L"MS Shell Dlg", 8);
-    // Centred: the control keeps the size of picIcon, a 32-pixel icon with
-    // a margin around it, where an icon alone would shrink it to its own size.
-    form.add_item(SS_ICON | SS_CENTERIMAGE, kAboutIconId, kStatic, L"");
-    form.add_item(SS_LEFT | SS_NOPREFIX, kAboutTitleId, kStatic, L"");
-    form.add_item(SS_LEFT | SS_NOPREFIX, kAboutVersionId, kStatic, L"");
-    form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDescriptionId, kStatic, L"");
-    form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDisclaimerId, kStatic, L"");
-    form.add_item(BS_DEFPUSHBUTTON | WS_TABSTOP, kAboutOkId, kButton, L"");
-    form.add_item(BS_PUSHBUTTON | WS_TABSTOP, kAboutSysInfoId, kButton, L"");
-
-    DialogState state;
-    state.texts = &texts;
-    state.sys_info = &sys_info;
-    state.services = &services_;
-    state.icon = make_icon();
-
-    // Modal for the client: its window that is active becomes the owner,
-    // which the dialog disables, and its other windows on this thread are
-    // disabled as well until the dialog is closed.
-    HWND owner = GetActiveWindow();
-    EnumState others{owner, {}};
-    EnumThreadWindows(GetCurrentThreadId(), collect_enabled, reinterpret_cast<LPARAM>(&others));
-    for (HWND w : others.windows) EnableWindow(w, FALSE);
-    const INT_PTR shown = DialogBoxIndirectParamA(
-        this_module(), form.get(), owner, dialog_procedure, reinterpret_cast<LPARAM>(&state));
-    const DWORD error = GetLastError();
-    for (HWND w : others.windows) EnableWindow(w, TRUE);
-    services_.set_owner(nullptr);
-    if (state.title_font != nullptr) DeleteObject(state.title_font);
-    if (state.icon != nullptr) DestroyIcon(state.icon);
-    if (state.failure) std::rethrow_exception(state.failure);
-    if (shown == -1) {
-      SetLastError(error);
-      raise_system(ErrorNumber::kCantPerformRequestedOperation, "About dialog");
-    }
-  }
-
-  SysInfoServices& services() override { return services_; }
-
- private:
-  Win32SysInfo services_;
-};
-
 }  // namespace
 
-}  // namespace detail
+HWND shown_about_dialog() noexcept { return shown_dialog; }
 
-std::shared_ptr<AboutHost> default_about_host() {
-  return std::make_shared<detail::Win32AboutHost>();
+void show_about_dialog(const AboutTexts& texts, const std::function<void()>& sys_info) {
+  constexpr DWORD kStyle = DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  DialogTemplate form(kStyle, 7, L"MS Shell Dlg", 8);
+  // Centred: the control keeps the size of picIcon, a 32-pixel icon with
+  // a margin around it, where an icon alone would shrink it to its own size.
+  form.add_item(SS_ICON | SS_CENTERIMAGE, kAboutIconId, kStatic, L"");
+  form.add_item(SS_LEFT | SS_NOPREFIX, kAboutTitleId, kStatic, L"");
+  form.add_item(SS_LEFT | SS_NOPREFIX, kAboutVersionId, kStatic, L"");
+  form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDescriptionId, kStatic, L"");
+  form.add_item(SS_LEFT | SS_NOPREFIX, kAboutDisclaimerId, kStatic, L"");
+  form.add_item(BS_DEFPUSHBUTTON | WS_TABSTOP, kAboutOkId, kButton, L"");
+  form.add_item(BS_PUSHBUTTON | WS_TABSTOP, kAboutSysInfoId, kButton, L"");
+
+  DialogState state;
+  state.texts = &texts;
+  state.sys_info = &sys_info;
+  state.icon = make_icon();
+
+  // Modal for the client: its window that is active becomes the owner,
+  // which the dialog disables, and its other windows on this thread are
+  // disabled as well until the dialog is closed.
+  HWND owner = GetActiveWindow();
+  EnumState others{owner, {}};
+  EnumThreadWindows(GetCurrentThreadId(), collect_enabled, reinterpret_cast<LPARAM>(&others));
+  for (HWND w : others.windows) EnableWindow(w, FALSE);
+  const INT_PTR shown = DialogBoxIndirectParamA(
+      this_module(), form.get(), owner, dialog_procedure, reinterpret_cast<LPARAM>(&state));
+  const DWORD error = GetLastError();
+  for (HWND w : others.windows) EnableWindow(w, TRUE);
+  shown_dialog = nullptr;
+  if (state.title_font != nullptr) DeleteObject(state.title_font);
+  if (state.icon != nullptr) DestroyIcon(state.icon);
+  if (state.failure) std::rethrow_exception(state.failure);
+  if (shown == -1) {
+    SetLastError(error);
+    raise_system(ErrorNumber::kCantPerformRequestedOperation, "About dialog");
+  }
 }
+
+}  // namespace detail
 
 }  // namespace nodrel

@@ -6,10 +6,14 @@
 // caption about_texts().caption; its controls carry the identifiers below,
 // so that GetDlgItem and GetDlgItemText reach them (an accessibility tool or
 // a test does).
-#ifndef NODREL_ABOUT_WIN32_ABOUT_HPP
-#define NODREL_ABOUT_WIN32_ABOUT_HPP
+#ifndef NODREL_PLATFORM_WIN32_ABOUT_DIALOG_HPP
+#define NODREL_PLATFORM_WIN32_ABOUT_DIALOG_HPP
 
 #include <windows.h>
+
+#include <functional>
+
+#include "nodrel/about.hpp"
 
 namespace nodrel::detail {
 
@@ -24,6 +28,14 @@ inline constexpr int kAboutSysInfoId = 105;      // cmdSysInfo
 // Twips to pixels at `dpi` pixels per inch, rounded to the nearest.
 int twips_to_pixels(int twips, int dpi) noexcept;
 
+// Shows the dialog modally for the calling thread's windows and returns
+// when it is closed; `sys_info` runs at each press of cmdSysInfo, and an
+// error it raises closes the dialog and is raised again here.
+void show_about_dialog(const AboutTexts& texts, const std::function<void()>& sys_info);
+
+// The About dialog the calling thread shows, or nullptr.
+HWND shown_about_dialog() noexcept;
+
 }  // namespace nodrel::detail
 
-#endif  // NODREL_ABOUT_WIN32_ABOUT_HPP
+#endif  // NODREL_PLATFORM_WIN32_ABOUT_DIALOG_HPP

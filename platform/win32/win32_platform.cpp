@@ -1,5 +1,6 @@
 // The default platform on Windows: MessageBoxA, the clipboard as CF_TEXT,
-// and files through CreateFileA.
+// files through CreateFileA, the About dialog and the system information
+// tool found in the registry.
 //
 // The core's strings are in the ANSI code page on Windows (the COM server
 // converts every BSTR through it), which is also the encoding of CF_TEXT and
@@ -7,12 +8,15 @@
 // the A functions, and nothing here converts text.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
 #include "platform/file_name.hpp"
+#include "platform/win32/about_dialog.hpp"
+#include "platform/win32/sys_info.hpp"
 
 namespace nodrel {
 namespace detail {
@@ -131,15 +135,45 @@ class OpenClipboardScope {
 class Win32Platform final : public Platform {
  public:
   void message_box(const std::string& text) override {
-    // No title: an empty caption (a null one would read "Error"). Task
-    // modal, since there is no owner window: the client's windows on this
-    // thread wait for it, as they would for a message box of its own.
-    if (MessageBoxA(nullptr, text.c_str(), "", MB_OK | MB_TASKMODAL) == 0) {
+    // No title: an empty caption (a null one would read "Error"). Over the
+    // About dialog while it is shown, so that it stays on top of it; else
+    // task modal, since there is no owner window: the client's windows on
+    // this thread wait for it, as they would for a message box of its own.
+    const HWND about = shown_about_dialog();
+    if (MessageBoxA(about, text.c_str(), "", about != nullptr ? MB_OK : MB_OK | MB_TASKMODAL) ==
+        0) {
       const DWORD code = GetLastError();
       const ErrorNumber number = ErrorNumber::kCantPerformRequestedOperation;
       raise(number,
             std::string(describe(number)) + " (message box: " + system_message(code) + ")");
     }
+  }
+
+  void show_about(const AboutTexts& texts, const std::function<void()>& sys_info) override {
+    show_about_dialog(texts, sys_info);
+  }
+
+  std::string find_sys_info_tool() override {
+    return detail::find_sys_info_tool(bound_registry());
+  }
+
+  void start_program(const std::string& path) override {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process = {};
+    // Quoted: the path of a program under "Program Files" has spaces.
+    std::string command = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      const DWORD code = GetLastError();
+      const ErrorNumber number = ErrorNumber::kFileNotFound;
+      raise(number, std::string(describe(number)) + " (" + path + ": " + system_message(code) + ")");
+    }
+    // Not waited for: the tool lives on by itself.
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
   }
 
   std::string clipboard_get_text() override {

@@ -111,7 +111,6 @@ class DesktopTest : public ::testing::Test {
     detail::on_about_closed = nullptr;
     detail::on_message_shown = nullptr;
     detail::on_message_closed = nullptr;
-    set_about_host(nullptr);
     set_default_platform(nullptr);
     wait_helpers();
   }
@@ -167,62 +166,51 @@ class ScopedPath {
   std::string old_;
 };
 
-TEST_F(DesktopTest, SystemInfoWithoutAToolSaysSo) {
-  // xdotool is started by its full path, so PATH can hold no tool at all.
-  const std::filesystem::path empty = new_folder("nodrel-no-tools-");
-  std::string message;
-  AboutDialog* about = nullptr;
-  detail::on_message_shown = [&](MessageDialog& box) {
-    message = shown(box.message().label());
-    EXPECT_EQ(shown(box.window().label()), "");  // no title
-    after(0.3, [&box] { key(box.window(), "Return"); });
-  };
-  detail::on_message_closed = [&](MessageDialog&) {
-    after(0.2, [&about] { key(about->window(), "Escape"); });
-  };
-  ScopedPath path(empty.string() + ":/usr/bin");
-  const AboutSeen seen = show_about_and_close([&about](AboutDialog& d) {
-    about = &d;
-    click(d.window(), d.sys_info());
-  });
-  EXPECT_EQ(message, "Systema info not available");
-  EXPECT_EQ(seen.reason, CloseReason::kWindow);  // the About box stayed open until Escape
-  std::filesystem::remove_all(empty);
-}
-
-TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaiting) {
-  const std::filesystem::path dir = new_folder("nodrel-tools-");
-  const std::filesystem::path marker = dir / "started", release = dir / "release";
-  const std::filesystem::path tool = dir / "hardinfo";
-  {
-    // The tool runs until the test releases it (at most ten seconds), so
-    // the dialog can only have closed if the call did not wait for it.
-    std::ofstream script(tool);
-    script << "#!/bin/sh\nfor k in $(seq 200); do [ -f '" << release.string()
-           << "' ] && break; sleep 0.05; done\ntouch '" << marker.string() << "'\n";
+// The button starts the first tool found on PATH without waiting for it,
+// or, with none, says so in a message box over the About box, which stays
+// open until Escape.
+TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaitingOrSaysThereIsNone) {
+  for (const bool with_tool : {true, false}) {
+    SCOPED_TRACE(with_tool);
+    const std::filesystem::path dir = new_folder("nodrel-tools-");
+    const std::filesystem::path marker = dir / "started", release = dir / "release";
+    if (with_tool) {
+      // The tool runs until the test releases it (at most ten seconds), so
+      // the dialog can only have closed if the call did not wait for it.
+      const std::filesystem::path tool = dir / "hardinfo";
+      std::ofstream(tool) << "#!/bin/sh\nfor k in $(seq 200); do [ -f '" << release.string()
+                          << "' ] && break; sleep 0.05; done\ntouch '" << marker.string() << "'\n";
+      std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    }
+    std::string message = "<no box>";
+    detail::on_message_shown = [&](MessageDialog& box) {
+      message = shown(box.message().label()) + "|" + shown(box.window().label());  // no title
+      after(0.3, [&box] { key(box.window(), "Return"); });
+    };
+    // xdotool is started by its full path, so PATH can hold no tool at all.
+    ScopedPath path(dir.string() + ":/usr/bin:/bin");
+    const auto start = std::chrono::steady_clock::now();
+    AboutDialog* about = nullptr;
+    detail::on_message_closed = [&](MessageDialog&) {
+      after(0.2, [&about] { key(about->window(), "Escape"); });
+    };
+    const AboutSeen seen = show_about_and_close([&](AboutDialog& d) {
+      about = &d;
+      click(d.window(), d.sys_info());
+      if (with_tool) after(0.5, [&d] { key(d.window(), "Escape"); });
+    });
+    EXPECT_EQ(seen.reason, CloseReason::kWindow);
+    EXPECT_EQ(message, with_tool ? "<no box>" : "Systema info not available|");
+    // The dialog closed while the tool was still held.
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    std::ofstream{release};
+    for (int k = 0; with_tool && k < 50 && !std::filesystem::exists(marker); ++k) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(std::filesystem::exists(marker), with_tool);
+    std::filesystem::remove_all(dir);
   }
-  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
-  bool message_shown = false;
-  detail::on_message_shown = [&](MessageDialog& box) {
-    message_shown = true;
-    after(0.2, [&box] { key(box.window(), "Return"); });
-  };
-  ScopedPath path(dir.string() + ":/usr/bin:/bin");
-  const auto start = std::chrono::steady_clock::now();
-  show_about_and_close([](AboutDialog& d) {
-    click(d.window(), d.sys_info());
-    after(0.5, [&d] { key(d.window(), "Escape"); });
-  });
-  // The dialog closed while the tool was still held.
-  EXPECT_FALSE(std::filesystem::exists(marker));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  std::ofstream{release};
-  for (int k = 0; k < 50 && !std::filesystem::exists(marker); ++k) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_TRUE(std::filesystem::exists(marker));
-  EXPECT_FALSE(message_shown);
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(DesktopTest, PrintToTheMessageBox) {

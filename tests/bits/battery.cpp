@@ -159,29 +159,13 @@ struct Recorder : nodrel::Platform {
   void write_file(const std::string& p, const std::string& t, bool append) override {
     recorded += "File " + p + (append ? " +" : " =") + t + "|";
   }
-};
-struct NoRegistry : nodrel::SysInfoServices {
-  long open_key(std::uint32_t, const std::string&, std::uint32_t, std::uintptr_t&) override {
-    return 2;  // not found
-  }
-  long query_value(std::uintptr_t, const std::string&, std::uint32_t&, unsigned char*,
-                   std::uint32_t&) override {
-    return 2;
-  }
-  void close_key(std::uintptr_t) override {}
-  bool file_exists(const std::string&) override { return false; }
-  void start_program(const std::string& p) override { recorded += "Start " + p + "|"; }
-  void message_box(const std::string& t) override { recorded += "MsgBox " + t + "|"; }
-};
-struct AboutRecorder : nodrel::AboutHost {
-  NoRegistry registry;
-  void show(const nodrel::AboutTexts& t, const std::function<void()>& sys_info) override {
+  void show_about(const nodrel::AboutTexts& t, const std::function<void()>& sys_info) override {
     recorded += "About " + t.caption + "/" + t.title + "/" + t.version + "|";
     sys_info();  // the button pressed once
   }
-  nodrel::SysInfoServices& services() override { return registry; }
+  std::string find_sys_info_tool() override { return ""; }  // no tool
+  void start_program(const std::string& p) override { recorded += "Start " + p + "|"; }
 };
-
 DoubleArray array(Random& r, std::int32_t rows, std::int32_t cols) {
   const std::int32_t lower = r.one_in(4) ? 1 : 0;
   DoubleArray a = cols < 0 ? DoubleArray::zeros(rows) : DoubleArray::zeros(rows, cols);
@@ -245,7 +229,6 @@ int main(int argc, char** argv) {
   Random r(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 15);
   auto platform = std::make_shared<Recorder>();
   nodrel::set_default_platform(platform);
-  nodrel::set_about_host(std::make_shared<AboutRecorder>());
   std::shared_ptr<nodrel::Object> objects[4] = {std::make_shared<Memo>(), std::make_shared<Sheet>(),
                                                 std::make_shared<Caption>(),
                                                 std::make_shared<Spool>()};

@@ -1,5 +1,5 @@
-// The default POSIX platform for real: files on disk, and the message box on
-// a pseudo-terminal and without one. The clipboard on a real display is
+// The default POSIX platform for real: files on disk, and the message box
+// and the About box on a pseudo-terminal and without one. The clipboard on a real display is
 // clipboard_x11_test.cpp's; the refusals of files and of a clipboard without
 // a display or a tool are hardening/destination_faults_test.cpp's.
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 
+#include "nodrel/about.hpp"
 #include "nodrel/matr.hpp"
 #include "support/values.hpp"
 
@@ -82,56 +83,81 @@ int finish_child(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// In a child: the vector (1) with comment "Hi" to the message box, then
-// "<returned>" on standard output; the exit status tells how it went.
-[[noreturn]] void child_shows_message_box() {
+void print_to_message_box() {
+  Matr m;
+  m.set_locale(Locale::c());
+  m.mPrint(Variant(DoubleArray::vector({1})), {}, Variant("msgbox"), {}, Variant("Hi"));
+}
+void show_about() { Matr().mShowAbout(); }
+
+// In a child: `call`, then "<returned>" on standard output; the exit status
+// tells how it went.
+[[noreturn]] void in_child(void (*call)()) {
   try {
-    Matr m;
-    m.set_locale(Locale::c());
-    m.mPrint(Variant(DoubleArray::vector({1})), {}, Variant("msgbox"), {}, Variant("Hi"));
+    call();
     ::_exit(::write(STDOUT_FILENO, "<returned>", 10) == 10 ? 0 : 4);
   } catch (...) {
     ::_exit(3);
   }
 }
 
-TEST(PosixPlatformTest, MessageBoxOnATerminalWaitsForEnter) {
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    termios t{};  // raw output, no echo: the bytes read are the bytes written
-    ::tcgetattr(STDIN_FILENO, &t);
-    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-    t.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &t);
-    child_shows_message_box();
+// On a terminal, the text and an OK prompt that waits for Enter; without
+// one, the message box writes to standard error and the About box nothing,
+// and both return at once.
+TEST(PosixPlatformTest, TerminalDialogsWaitForEnter) {
+  const AboutTexts t = about_texts();
+  std::string description = t.description;
+  std::erase(description, '\r');
+  const struct {
+    void (*call)();
+    bool terminal;
+    std::string shown;
+  } rows[] = {
+      {print_to_message_box, true, "Hi\r\n+1.0000E+00  \r\n[ OK ] Press Enter to close. "},
+      {show_about, true,
+       "Info on Nodrel\n\nNodrel\nVersion 1.1.1\n\n" + description + "\n\n" + t.disclaimer +
+           "\n\n[ OK ] press Enter "},
+      {print_to_message_box, false, "Hi\r\n+1.0000E+00  \n"},
+      {show_about, false, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.shown);
+    int fd = -1;
+    pid_t pid = -1;
+    if (row.terminal) {
+      pid = ::forkpty(&fd, nullptr, nullptr, nullptr);
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        termios raw{};  // raw output, no echo: the bytes read are the bytes written
+        ::tcgetattr(STDIN_FILENO, &raw);
+        raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        raw.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+        in_child(row.call);
+      }
+      EXPECT_EQ(read_until(fd, row.shown), row.shown);
+      // Still waiting. A slow child could only make this pass wrongly, never fail.
+      EXPECT_EQ(read_until(fd, "<returned>", 300), "");
+      ASSERT_EQ(::write(fd, "\n", 1), 1);
+      EXPECT_EQ(read_until(fd, "<returned>"), "<returned>");
+    } else {
+      int fds[2];
+      ASSERT_EQ(::pipe(fds), 0);
+      pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::setsid();  // leaves the controlling terminal behind
+        ::dup2(fds[1], STDERR_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        in_child(row.call);
+      }
+      ::close(fds[1]);
+      fd = fds[0];
+      EXPECT_EQ(read_until(fd, "<returned>"), row.shown + "<returned>");
+    }
+    EXPECT_EQ(finish_child(pid), 0);
+    ::close(fd);
   }
-  const std::string prompt = "[ OK ] Press Enter to close. ";
-  EXPECT_EQ(read_until(master, prompt), "Hi\r\n+1.0000E+00  \r\n" + prompt);
-  // Still waiting. A slow child could only make this pass wrongly, never fail.
-  EXPECT_EQ(read_until(master, "<returned>", 300), "");
-  ASSERT_EQ(::write(master, "\r", 1), 1);
-  EXPECT_EQ(read_until(master, "<returned>"), "<returned>");
-  EXPECT_EQ(finish_child(pid), 0);
-  ::close(master);
-}
-
-TEST(PosixPlatformTest, MessageBoxWithoutATerminalWritesToStandardErrorAndReturns) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::setsid();  // leaves the controlling terminal behind
-    ::dup2(fds[1], STDERR_FILENO);
-    ::dup2(fds[1], STDOUT_FILENO);
-    child_shows_message_box();
-  }
-  ::close(fds[1]);
-  EXPECT_EQ(read_until(fds[0], "<returned>"), "Hi\r\n+1.0000E+00  \n<returned>");
-  EXPECT_EQ(finish_child(pid), 0);
-  ::close(fds[0]);
 }
 
 }  // namespace

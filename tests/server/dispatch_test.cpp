@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "nodrel/about.hpp"
+#include "support/fakes.hpp"
 #include "support/values.hpp"
 
 namespace nodrel {
@@ -25,27 +25,6 @@ Variant matrix(std::initializer_list<std::initializer_list<double>> rows) {
   return DoubleArray::matrix(rows);
 }
 Variant vector(std::vector<double> values) { return DoubleArray::vector(std::move(values)); }
-
-// Records the dialog instead of showing it.
-class RecordingAbout : public AboutHost, public SysInfoServices {
- public:
-  void show(const AboutTexts& texts, const std::function<void()>&) override {
-    captions.push_back(texts.caption);
-  }
-  SysInfoServices& services() override { return *this; }
-  long open_key(std::uint32_t, const std::string&, std::uint32_t, std::uintptr_t&) override {
-    return 2;
-  }
-  long query_value(std::uintptr_t, const std::string&, std::uint32_t&, unsigned char*,
-                   std::uint32_t&) override {
-    return 2;
-  }
-  void close_key(std::uintptr_t) override {}
-  bool file_exists(const std::string&) override { return false; }
-  void start_program(const std::string&) override {}
-  void message_box(const std::string&) override {}
-  std::vector<std::string> captions;
-};
 
 TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
   const Variant a = matrix({{4, 7}, {2, 6}}), ones = matrix({{1, 1}, {1, 1}});
@@ -131,8 +110,8 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
        {{0, "Double 1"}, {1, "Double 0"}}},
       {"mShowAbout", {}, "Empty", {}},
   };
-  auto about = std::make_shared<RecordingAbout>();
-  set_about_host(about);
+  fakes::Log about;  // the About box, recorded instead of shown
+  set_default_platform(std::make_shared<fakes::FakePlatform>(about));
   std::set<std::string> reached;
   for (Call& c : calls) {
     SCOPED_TRACE(c.name);
@@ -143,9 +122,9 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
     EXPECT_EQ(shown(c.args), expected);
     reached.insert(std::string(find_method(c.name)->name));
   }
-  set_about_host(nullptr);
+  set_default_platform(nullptr);
   EXPECT_EQ(reached.size(), methods().size());
-  EXPECT_EQ(about->captions, std::vector<std::string>{"Info on Nodrel"});
+  EXPECT_EQ(about, fakes::Log{"About(Info on Nodrel)"});
   Matr m;
   leave_code_3(m);
   call(m, "initialize_dmatr");

@@ -1,14 +1,16 @@
-// Recording stand-ins for the print destinations: a Platform and the five
-// user-interface kinds, all appending to one log so that a test sees the
+// Recording stand-ins for the platform's services: a Platform (the print
+// destinations and the About box) and the five user-interface kinds, all appending to one log so that a test sees the
 // order of the calls across them. Each raises run-time error 57 from the
 // call whose log entry begins with its fail_on, once that call is logged.
 #ifndef NODREL_TESTS_SUPPORT_FAKES_HPP
 #define NODREL_TESTS_SUPPORT_FAKES_HPP
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "nodrel/about.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
 
@@ -43,7 +45,16 @@ class FakePlatform : public Platform, public Recorder {
   void write_file(const std::string& path, const std::string& text, bool append) override {
     record(std::string(append ? "File.append(" : "File.output(") + path + ", " + text + ")");
   }
+  // The About box: its caption, then as many presses of System Info.
+  void show_about(const AboutTexts& texts, const std::function<void()>& sys_info) override {
+    record("About(" + texts.caption + ")");
+    for (int k = 0; k < sys_info_presses; ++k) sys_info();
+  }
+  std::string find_sys_info_tool() override { return record("FindTool"), tool; }
+  void start_program(const std::string& path) override { record("Start(" + path + ")"); }
   std::string clipboard;
+  int sys_info_presses = 0;
+  std::string tool;  // what find_sys_info_tool() answers
 };
 
 // A form or a picture box.
