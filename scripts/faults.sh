@@ -9,8 +9,10 @@
 #   scripts/faults.sh --list           the faults, without building anything
 #
 # For each fault the text is replaced in place (the file is found again by
-# its text when it has moved), the preset's build folder is rebuilt (with
-# ccache, one file's compile and the relinks) and `ctest -R <tests>` runs.
+# its text when it has moved), the programs of the named tests are rebuilt in
+# the preset's build folder (with ccache: one file's compile and the
+# relinks; everything when a test runs through an emulator or a fixture) and
+# `ctest -R <tests>` runs.
 # A failing run means the fault is caught. The file is put back after each
 # fault and on any exit, so the tree is never left changed; the script
 # refuses to finish quietly if it is.
@@ -192,12 +194,46 @@ declare -A result where
 log_root="$root/build/faults"
 mkdir -p "$log_root"
 
-build() {  # preset, log
+# The targets whose programs the tests of the pattern run: when every test
+# (fixtures included) starts a program of the build folder that is a target
+# of its own, those are built and nothing else; otherwise (an emulator, an
+# install step, a script) everything is.
+targets_for() {  # preset, pattern
   local dir="$root/build/$1"
+  (cd "$dir" && ctest --show-only=json-v1 -R "$2" 2>/dev/null) |
+    python3 -c '
+import json, os, subprocess, sys
+dir = sys.argv[1]
+try:
+    tests = json.load(sys.stdin)["tests"]
+except Exception:
+    sys.exit(0)
+help = subprocess.run(["cmake", "--build", dir, "--target", "help"], capture_output=True,
+                      text=True).stdout
+known = {line[4:].split()[0] for line in help.splitlines() if line.startswith("... ")}
+targets = set()
+for t in tests:
+    exe = (t.get("command") or [""])[0]
+    name = os.path.basename(exe)
+    if not exe.startswith(dir + "/") or name not in known:
+        sys.exit(0)
+    targets.add(name)
+print(" ".join(sorted(targets)))' "$dir"
+}
+
+build() {  # preset, log[, pattern]
+  local dir="$root/build/$1" targets=""
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     nice -n 19 cmake --preset "$1" >>"$2" 2>&1 || return 1
   fi
-  nice -n 19 cmake --build --preset "$1" >>"$2" 2>&1
+  [ -z "${3:-}" ] || targets=$(targets_for "$1" "$3")
+  if [ -n "$targets" ]; then
+    echo "-- building only: $targets" >>"$2"
+    # shellcheck disable=SC2086
+    nice -n 19 cmake --build --preset "$1" --target $targets >>"$2" 2>&1
+  else
+    nice -n 19 cmake --build --preset "$1" >>"$2" 2>&1
+  fi
 }
 
 run_tests() {  # preset, pattern, log
@@ -247,7 +283,7 @@ for id in "${run_order[@]}"; do
   faulted=$file
   helper apply "$list_file" "$id" "$file"
   git diff --no-color -- "$file" >>"$log"
-  if ! build "$preset" "$log"; then
+  if ! build "$preset" "$log" "${tests_of[$id]}"; then
     result[$id]="BUILD FAILED"
   elif run_tests "$preset" "${tests_of[$id]}" "$log"; then
     result[$id]="NOT CAUGHT"
