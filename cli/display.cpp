@@ -1,5 +1,6 @@
 #include "cli/display.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -19,8 +20,11 @@ class Display::Caption : public Label {
   std::string text;
 };
 
-Display::Display(std::string pattern, bool literal)
-    : pattern_(std::move(pattern)), literal_(literal), caption_(std::make_shared<Caption>()) {}
+Display::Display(Layout layout, std::string pattern, bool all)
+    : layout_(layout),
+      pattern_(std::move(pattern)),
+      all_(all),
+      caption_(std::make_shared<Caption>()) {}
 
 std::string Display::number(double value) {
   if (std::isnan(value)) return "nan";
@@ -138,21 +142,92 @@ std::string Display::compose(const Variant& value) {
   return out;
 }
 
-std::string Display::array(const Variant& value) {
-  if (literal_ || value.array_bounds().empty() || value.array_bounds().size() > 2) {
-    return literal(value);
+void Display::columns(std::ostream& out, const DoubleArray& a) {
+  const std::vector<ArrayBound>& b = a.bounds();
+  // A vector is one row.
+  const std::uint32_t rows = b.size() == 1 ? 1 : b[0].count;
+  const std::uint32_t cols = b.size() == 1 ? b[0].count : b[1].count;
+  const bool summary = !all_ && a.storage().size() > kSummaryLimit;
+  // The rows or columns shown: all, or the first and last kEdge around a gap.
+  auto shown = [&](std::uint32_t count) {
+    std::vector<std::int64_t> places;  // -1: the gap
+    for (std::uint32_t k = 0; k < count; ++k) {
+      if (summary && count > 2 * kEdge && k == kEdge) {
+        places.push_back(-1);
+        k = count - kEdge;
+      }
+      places.push_back(k);
+    }
+    return places;
+  };
+  const std::vector<std::int64_t> row_places = shown(rows), col_places = shown(cols);
+  auto cell = [&](std::int64_t r, std::int64_t c) {
+    if (r < 0 || c < 0) return std::string("...");
+    return number(a.storage()[static_cast<std::size_t>(r) + static_cast<std::size_t>(c) * rows]);
+  };
+  std::vector<std::size_t> width(col_places.size(), 0);
+  for (std::int64_t r : row_places) {
+    for (std::size_t c = 0; c < col_places.size(); ++c) {
+      width[c] = std::max(width[c], cell(r, col_places[c]).size());
+    }
+  }
+  std::string line;
+  for (std::int64_t r : row_places) {
+    line.clear();
+    for (std::size_t c = 0; c < col_places.size(); ++c) {
+      const std::string text = cell(r, col_places[c]);
+      if (c > 0) line += "  ";
+      line.append(width[c] - text.size(), ' ');
+      line += text;
+    }
+    out << line << '\n';
+  }
+  if (summary) {
+    out << "("
+        << (b.size() == 1 ? std::to_string(cols)
+                          : std::to_string(rows) + " x " + std::to_string(cols))
+        << " elements; --all shows every one)\n";
+  }
+}
+
+void Display::write(std::ostream& out, const Variant& value) {
+  const std::vector<ArrayBound>& b = value.array_bounds();
+  const DoubleArray* a = value.double_array();
+  bool empty = b.empty();
+  for (const ArrayBound& bound : b) empty = empty || bound.count == 0;
+  if (layout_ == Layout::kLiteral || a == nullptr || empty || b.size() > 2) {
+    out << literal(value) << '\n';
+    return;
+  }
+  if (layout_ == Layout::kColumns) {
+    columns(out, *a);
+    return;
+  }
+  if (layout_ == Layout::kCsv) {
+    const std::uint32_t rows = b.size() == 1 ? 1 : b[0].count;
+    const std::uint32_t cols = b.size() == 1 ? b[0].count : b[1].count;
+    std::string line;
+    for (std::uint32_t r = 0; r < rows; ++r) {
+      line.clear();
+      for (std::uint32_t c = 0; c < cols; ++c) {
+        if (c > 0) line += ',';
+        line += number(a->storage()[r + static_cast<std::size_t>(c) * rows]);
+      }
+      out << line << '\n';
+    }
+    return;
   }
   try {
-    return compose(value);
+    out << compose(value) << '\n';
   } catch (const Error&) {
-    // The component refuses it (a lower bound above 1, an element that is
-    // not a number): the written form still shows every element.
-    return literal(value);
+    // The component refuses it (a lower bound above 1): the written form
+    // still shows every element.
+    out << literal(value) << '\n';
   }
 }
 
 void Display::check_pattern() {
-  if (literal_ || pattern_.empty()) return;
+  if (layout_ != Layout::kPrint || pattern_.empty()) return;
   compose(Variant(DoubleArray::matrix({{-1.5, 2}})));
 }
 

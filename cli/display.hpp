@@ -1,9 +1,12 @@
-// How the host shows values: arrays in the component's own print layout,
-// everything else as it would be written.
+// How the host shows values: arrays of numbers as aligned columns (or in the
+// component's own print layout, as written, or as CSV), everything else as
+// it would be written.
 #ifndef NODREL_CLI_DISPLAY_HPP
 #define NODREL_CLI_DISPLAY_HPP
 
+#include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "nodrel/matr.hpp"
@@ -12,20 +15,31 @@
 
 namespace nodrel::cli {
 
+enum class Layout {
+  kColumns,  // right-aligned columns, the shortest text that reads back exactly
+  kPrint,    // the text mPrint composes
+  kLiteral,  // as written: 0:[[1,2],[3,4]]
+  kCsv,      // a row a line, elements apart by commas
+};
+
 class Display {
  public:
-  // `pattern`: the number pattern of mPrint for array elements, empty for
-  // its default. `literal`: show arrays as they are written instead.
-  Display(std::string pattern, bool literal);
+  // `pattern`: the number pattern of mPrint for the print layout, empty for
+  // its default. `all`: every element of a large array, not a summary.
+  explicit Display(Layout layout = Layout::kColumns, std::string pattern = {}, bool all = false);
 
-  // An array, one line per row, no line end after the last: the text that
-  // mPrint composes, without its comment line. Arrays mPrint cannot print
-  // (never dimensioned, more than two dimensions, a lower bound above 1,
-  // elements that are not numbers) are shown as written:
-  //   [[4,7],[2,6]]  ->  "             01           02  \n"
-  //                      "01  +4.0000E+00  +7.0000E+00  \n"
-  //                      "02  +2.0000E+00  +6.0000E+00  "
-  std::string array(const Variant& value);
+  // An array of one or two dimensions, one line per row, each line ended:
+  //   columns   [[4,7],[2,6.5]]  ->  "4    7\n2  6.5\n"
+  //   print     the text that mPrint composes, without its comment line
+  //   csv       "4,7\n2,6.5\n"
+  // Beyond kSummaryLimit elements the columns show the first and last
+  // kEdge rows and columns around "...". Arrays that are not of numbers, of
+  // more dimensions, never dimensioned, or that mPrint refuses in the print
+  // layout, are shown as written.
+  void write(std::ostream& out, const Variant& value);
+
+  static constexpr std::size_t kSummaryLimit = 1000;
+  static constexpr std::uint32_t kEdge = 3;
 
   // The bounds of an array: "(0..2, 0..2)", "(1..3)", "(never dimensioned)".
   static std::string bounds(const Variant& value);
@@ -48,8 +62,11 @@ class Display {
   class Caption;
   std::string compose(const Variant& value);
 
+  void columns(std::ostream& out, const DoubleArray& a);
+
+  Layout layout_;
   std::string pattern_;
-  bool literal_;
+  bool all_;
   Matr printer_;  // its own object: printing must not touch the caller's ErrCode
   std::shared_ptr<Caption> caption_;
 };

@@ -9,12 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "cli/terminal.hpp"
+
 namespace nodrel::cli {
 
 // Runs the host with the command-line arguments after the program name and
-// returns the exit status (report.hpp). `in` is the script read by "-f -".
+// returns the exit status (report.hpp). `in` is the script read by "-";
+// `terminal`, when standard input is a terminal, makes "-" interactive.
 int run_host(std::span<const std::string> args, std::istream& in, std::ostream& out,
-             std::ostream& err);
+             std::ostream& err, LineReader* terminal = nullptr);
 
 // The usage text of --help, and the built-in tour.
 std::string_view usage_text();

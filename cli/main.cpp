@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/host.hpp"
+#include "cli/terminal.hpp"
 #ifdef NODREL_WITH_DESKTOP
 #include "nodrel/desktop.hpp"
 #endif
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
   nodrel::desktop::install();
 #endif
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const int status = nodrel::cli::run_host(args, std::cin, std::cout, std::cerr);
+  const auto terminal = nodrel::cli::open_terminal();
+  const int status = nodrel::cli::run_host(args, std::cin, std::cout, std::cerr, terminal.get());
   std::cout.flush();
   return status;
 }

@@ -36,9 +36,69 @@ void show_place(std::ostream& err, std::string_view text, int column) {
 
 }  // namespace
 
+std::string declaration(const MethodInfo& m) {
+  auto type_name = [](ArgKind kind) {
+    switch (kind) {
+      case ArgKind::kDoubleArray:
+      case ArgKind::kDouble: return "Double";
+      case ArgKind::kLong: return "Long";
+      case ArgKind::kString: return "String";
+      case ArgKind::kVariant: return "Variant";
+    }
+    return "";
+  };
+  std::string text = m.result == ResultKind::kNone ? "Sub " : "Function ";
+  text += std::string(m.name) + "(";
+  for (std::size_t k = 0; k < m.args.size(); ++k) {
+    const ArgumentInfo& a = m.args[k];
+    if (k > 0) text += ", ";
+    if (a.optional) text += "Optional ";
+    text += std::string(a.name) + (a.kind == ArgKind::kDoubleArray ? "()" : "") + " As " +
+            type_name(a.kind);
+  }
+  text += ")";
+  if (m.result == ResultKind::kBool) text += " As Boolean";
+  if (m.result == ResultKind::kDouble) text += " As Double";
+  return text;
+}
+
+std::string ArgumentError::what_is_wrong() const {
+  const MethodInfo& m = *method_;
+  auto plural = [](std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " argument" : " arguments");
+  };
+  if (number() == ErrorNumber::kWrongNumberOfArguments) {
+    return std::string(m.name) + " takes " + plural(m.args.size()) + ", " + std::to_string(given_) +
+           " given";
+  }
+  const ArgumentInfo& a = m.args[index_];
+  std::string text = "argument " + std::to_string(index_ + 1) + " (" + std::string(a.name) +
+                     ") of " + std::string(m.name);
+  switch (number()) {
+    case ErrorNumber::kArgumentNotOptional: return text + " is missing";
+    case ErrorNumber::kInvalidUseOfNull: return text + " is Null";
+    case ErrorNumber::kOverflow:
+      return text + (a.kind == ArgKind::kLong ? " is beyond the range of a Long"
+                                              : " is beyond the range of a Double");
+    default: break;
+  }
+  switch (a.kind) {
+    case ArgKind::kDoubleArray: return text + " is not an array of numbers";
+    case ArgKind::kDouble: return text + " is not a number";
+    case ArgKind::kLong: return text + " is not a whole number";
+    case ArgKind::kString: return text + " is not a text";
+    case ArgKind::kVariant: break;
+  }
+  return text + " does not convert";
+}
+
 int report_failure(std::ostream& err, std::string_view where, std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
+  } catch (const ArgumentError& e) {
+    err << where << "Run-time error '" << e.code() << "': " << e.description() << ": "
+        << e.what_is_wrong() << "\n    " << declaration(e.method()) << '\n';
+    return kExitRunTimeError;
   } catch (const Error& e) {
     err << where << "Run-time error '" << e.code() << "': " << e.description() << '\n';
     return kExitRunTimeError;
@@ -76,6 +136,11 @@ int report_pattern(std::ostream& err, std::string_view pattern, std::exception_p
   err << "nodrel: --format '" << pattern << "': ";
   // The pattern is the user's input, not a call that failed: bad usage.
   return report_failure(err, "", failure) == kExitInternal ? kExitInternal : kExitUsage;
+}
+
+int report_unknown_method(std::ostream& err, std::string_view where, std::string_view name) {
+  err << where << unknown_method(name) << "\nTry 'nodrel --list' for the methods.\n";
+  return kExitUsage;
 }
 
 int report_usage(std::ostream& err, std::string_view message) {

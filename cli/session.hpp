@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,17 @@ class Session {
   // with what the call wrote left in the variables.
   void run(const Statement& statement);
 
+  // Calls a method with the caller's values by reference (nullptr: left
+  // out). When its arguments cannot be bound the error is an ArgumentError.
+  Variant call(const MethodInfo& method, std::span<Variant* const> args);
+
   // The value of an expression; calls inside it run.
   Variant value_of(const Expr& expr);
 
  private:
   class Screen;
   Variant call(const MethodInfo& method, const std::vector<Expr>& args);
+  std::vector<std::int32_t> index_values(const std::vector<Expr>& indices);
   void print(const std::vector<Expr>& items);
 
   std::ostream& out_;

@@ -1,9 +1,11 @@
 #include "cli/syntax.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <string>
 #include <utility>
@@ -78,15 +80,7 @@ class Lexer {
     if (src_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
   }
 
-  std::vector<Token> tokens() {
-    std::vector<Token> out;
-    for (;;) {
-      out.push_back(next());
-      if (out.back().kind == Tok::kEnd) return out;
-    }
-  }
-
- private:
+  // The next token; at the end, kEnd again and again.
   Token next() {
     while (pos_ < src_.size()) {
       const char c = src_[pos_];
@@ -143,6 +137,7 @@ class Lexer {
     return t;
   }
 
+ private:
   void number(Token& t) {
     bool fraction = false, exponent = false;
     while (pos_ < src_.size() && is_digit(src_[pos_])) advance();
@@ -229,32 +224,33 @@ class Lexer {
   int column_ = 1;
 };
 
-// A bracketed list as written, before its shape is known.
-struct Node {
-  Position at;
-  bool list = false;
-  std::vector<Node> items;
-  Variant leaf;
-};
-
 class Parser {
  public:
-  Parser(std::string_view source, bool value_only)
-      : src_(source), tokens_(Lexer(source).tokens()), value_only_(value_only) {}
+  // `defined`: the variables defined so far, or nullptr when any name that is
+  // not a method may be a variable.
+  Parser(std::string_view source, bool value_only, Names* defined = nullptr)
+      : src_(source), lexer_(source), value_only_(value_only), defined_(defined) {}
 
-  Script script() {
-    Script s;
-    while (peek_raw().kind != Tok::kEnd && s.errors.size() < kMaxDiagnostics) {
+  std::vector<Diagnostic> script(const std::function<bool(Statement&)>& each) {
+    std::vector<Diagnostic> errors;
+    while (peek_raw().kind != Tok::kEnd && errors.size() < kMaxDiagnostics) {
+      release(next_);
       failed_ = false;
+      resume_ = kNoResume;
       std::optional<Statement> st = statement();
       if (failed_) {
-        s.errors.push_back(error_);
-        skip_line();
-      } else if (st) {
-        s.statements.push_back(std::move(*st));
+        errors.push_back(error_);
+        if (resume_ != kNoResume) {
+          next_ = resume_;
+          open_.clear();
+        } else {
+          skip_line();
+        }
+      } else if (st && errors.empty() && !each(*st)) {
+        break;
       }
     }
-    return s;
+    return errors;
   }
 
   ParsedValue single_value() {
@@ -271,17 +267,35 @@ class Parser {
  private:
   // -- tokens --
 
+  // Token `i` of the source, lexed when first asked for. The tokens live in a
+  // deque: those lexed later never move the ones already handed out.
+  const Token& token(std::size_t i) {
+    while (base_ + tokens_.size() <= i) {
+      if (!tokens_.empty() && tokens_.back().kind == Tok::kEnd) return tokens_.back();
+      tokens_.push_back(lexer_.next());
+    }
+    return tokens_[i - base_];
+  }
+
+  // Tokens before `index` are never read again.
+  void release(std::size_t index) {
+    while (base_ < index && !tokens_.empty()) {
+      tokens_.pop_front();
+      ++base_;
+    }
+  }
+
   // The next token as it stands.
-  const Token& peek_raw() const { return tokens_[next_]; }
+  const Token& peek_raw() { return token(next_); }
 
   // The next meaningful token: comments never are, and line ends are not
   // inside brackets and parentheses, nor anywhere in a single value.
   const Token& peek() {
-    while (tokens_[next_].kind == Tok::kComment ||
-           (tokens_[next_].kind == Tok::kNewline && (nesting_ > 0 || value_only_))) {
+    while (token(next_).kind == Tok::kComment ||
+           (token(next_).kind == Tok::kNewline && (!open_.empty() || value_only_))) {
       ++next_;
     }
-    return tokens_[next_];
+    return token(next_);
   }
 
   const Token& take() {
@@ -331,6 +345,22 @@ class Parser {
     if (failed_) return;  // the first error of a statement is the one to show
     failed_ = true;
     error_ = {at.at, at.kind == Tok::kBad ? at.text : std::move(message)};
+    // A bracket still open when the input ends, or when a line that follows
+    // it starts with something that cannot continue it, was most likely
+    // never closed: the place to show is where it was opened, and the next
+    // statement starts at that line.
+    if (open_.empty() || value_only_) return;
+    const Opening& o = open_.back();
+    const bool line_start = at.kind != Tok::kEnd && at.at.line > o.at.line &&
+                            src_.substr(at.begin - static_cast<std::size_t>(at.at.column - 1),
+                                        static_cast<std::size_t>(at.at.column - 1))
+                                    .find_first_not_of(" \t\r\f\v") == std::string_view::npos;
+    if (at.kind != Tok::kEnd && !(line_start && &at == &token(next_) && starts_statement())) return;
+    error_ = {o.at, std::string("'") + o.bracket + "' is not closed" +
+                        (at.kind == Tok::kEnd ? std::string()
+                                              : " (line " + std::to_string(at.at.line) +
+                                                    " starts " + spelling(at) + ")")};
+    if (at.kind != Tok::kEnd && &at == &token(next_)) resume_ = next_;
   }
   void fail(Position at, std::string message) {
     if (failed_) return;
@@ -338,8 +368,23 @@ class Parser {
     error_ = {at, std::move(message)};
   }
 
+  // Whether the next tokens read as the start of a statement: "?", a
+  // method, a keyword of statements, or an assignment.
+  bool starts_statement() {
+    const Token& t = token(next_);
+    if (t.kind == Tok::kQuestion) return true;
+    if (t.kind != Tok::kName) return false;
+    const std::string word = fold(t.text);
+    return word == "print" || word == "call" || word == "let" || find_method(t.text) != nullptr ||
+           token(next_ + 1).kind == Tok::kEquals;
+  }
+
+  // A bracket or parenthesis opened and not yet closed.
+  void open(char bracket) { open_.push_back({peek().at, bracket}); }
+  void close() { open_.pop_back(); }
+
   void skip_line() {
-    nesting_ = 0;
+    open_.clear();
     while (peek_raw().kind != Tok::kEnd && peek_raw().kind != Tok::kNewline) ++next_;
     if (peek_raw().kind == Tok::kNewline) ++next_;
   }
@@ -389,7 +434,9 @@ class Parser {
       const Token& name = peek();
       const MethodInfo* m = name.kind == Tok::kName ? find_method(name.text) : nullptr;
       if (m == nullptr) {
-        fail(name, "expected the name of a method after Call, found " + spelling(name));
+        fail(name, name.kind == Tok::kName
+                       ? unknown_method(name.text)
+                       : "expected the name of a method after Call, found " + spelling(name));
         return;
       }
       take();
@@ -400,11 +447,53 @@ class Parser {
     } else if (const MethodInfo* m = find_method(t.text)) {
       take();
       call_arguments(st, m);
-    } else if (tokens_[next_ + 1].kind == Tok::kEquals) {
+    } else if (token(next_ + 1).kind == Tok::kEquals) {
       assignment(st);
+    } else if (token(next_ + 1).kind == Tok::kLParen && is_variable(word)) {
+      element_assignment(st);
+    } else if (is_variable(word) && defined_ != nullptr) {
+      fail(t, "'" + t.text + "' is a variable: '? " + t.text + "' prints it");
     } else {
-      fail(t, "'" + t.text + "' is neither a method nor an assignment");
+      fail(t, unknown_method(t.text));
     }
+  }
+
+  // Whether a name, folded, may stand for a variable here.
+  bool is_variable(const std::string& folded) const {
+    return defined_ == nullptr || defined_->count(folded) > 0;
+  }
+
+  // A variable read: it must have been defined.
+  bool check_defined(const Token& name) {
+    if (is_variable(fold(name.text))) return true;
+    // A name that is nearly a method's was most likely meant as one.
+    const std::string unknown = unknown_method(name.text);
+    fail(name, unknown.find(';') != std::string::npos ? unknown : name.text + " is not defined");
+    return false;
+  }
+
+  void define(const std::string& folded) {
+    if (defined_ != nullptr) defined_->insert(folded);
+  }
+
+  void element_assignment(Statement& st) {
+    const Token& name = take();
+    st.kind = Statement::Kind::kAssignElement;
+    st.name = fold(name.text);
+    open('(');
+    take();
+    st.exprs = argument_list(Tok::kRParen);
+    const bool closed = !failed_ && expect(Tok::kRParen, "')'");
+    close();
+    if (!closed) return;
+    for (const Expr& index : st.exprs) {
+      if (index.kind == Expr::Kind::kLeftOut) {
+        fail(index.at, "an index is missing");
+        return;
+      }
+    }
+    if (!expect(Tok::kEquals, "'='")) return;
+    st.exprs.push_back(expression());
   }
 
   void print_items(Statement& st) {
@@ -431,19 +520,21 @@ class Parser {
     st.kind = Statement::Kind::kAssign;
     st.name = fold(name.text);
     st.exprs.push_back(expression());
+    // Defined from the next statement on: A = A reads an undefined A.
+    if (!failed_) define(st.name);
   }
 
   void call_arguments(Statement& st, const MethodInfo* m) {
     st.kind = Statement::Kind::kCall;
     st.method = m;
     if (peek().kind == Tok::kLParen) {
+      open('(');
       take();
-      ++nesting_;
-      st.exprs = argument_list(Tok::kRParen);
-      --nesting_;
+      st.exprs = argument_list(Tok::kRParen, m);
       expect(Tok::kRParen, "')'");
+      close();
     } else {
-      st.exprs = argument_list(Tok::kEnd);
+      st.exprs = argument_list(Tok::kEnd, m);
     }
   }
 
@@ -463,7 +554,9 @@ class Parser {
 
   // Arguments up to `closing` (kEnd: the end of the statement). An empty
   // place, between commas or after the last one, leaves an argument out.
-  std::vector<Expr> argument_list(Tok closing) {
+  // Of a call of `method`, a variable passed where the method writes is
+  // defined by it; elsewhere it is read.
+  std::vector<Expr> argument_list(Tok closing, const MethodInfo* method = nullptr) {
     std::vector<Expr> args;
     auto at_close = [&] {
       return closing == Tok::kEnd ? at_statement_end() : peek().kind == closing;
@@ -475,7 +568,10 @@ class Parser {
         left_out.at = peek().at;
         args.push_back(std::move(left_out));
       } else {
-        args.push_back(expression());
+        const std::size_t k = args.size();
+        const bool written =
+            method != nullptr && k < method->args.size() && method->args[k].role != ArgRole::kRead;
+        args.push_back(expression(written));
         if (failed_) return args;
       }
       if (!accept(Tok::kComma)) return args;
@@ -493,7 +589,7 @@ class Parser {
   static bool reserved(std::string_view name) {
     static const char* const kWords[] = {"empty", "null", "true",   "false",   "missing",
                                          "inf",   "nan",  "screen", "errcode", "errmsg",
-                                         "let",   "call", "print"};
+                                         "let",   "call", "print",  "ubound",  "lbound"};
     const std::string f = fold(name);
     for (const char* w : kWords) {
       if (f == w) return true;
@@ -513,11 +609,13 @@ class Parser {
     return std::nullopt;
   }
 
-  Expr expression() {
+  // `written`: the place of an argument that a method writes, where a
+  // variable need not be defined yet.
+  Expr expression(bool written = false) {
     Expr e;
     const Token& t = peek();
     e.at = t.at;
-    if (nesting_ > kMaxNesting) {
+    if (open_.size() > kMaxNesting) {
       fail(t, "expression nested too deeply");
       return e;
     }
@@ -563,10 +661,25 @@ class Parser {
       take();
       e.kind = Expr::Kind::kErrMsg;
       if (!expect(Tok::kLParen, "'(' after ErrMsg")) return e;
-      ++nesting_;
-      e.args.push_back(expression());
-      --nesting_;
-      expect(Tok::kRParen, "')'");
+      parenthesised(e);
+      if (!failed_ && e.args.size() != 1) fail(e.at, "ErrMsg takes one code");
+      return e;
+    }
+    if (word == "ubound" || word == "lbound") {
+      take();
+      e.kind = Expr::Kind::kBound;
+      e.name = word;
+      if (peek().kind != Tok::kLParen) {
+        fail(peek(), "expected '(' after " + t.text + ", found " + spelling(peek()));
+        return e;
+      }
+      take();
+      parenthesised(e);
+      if (!failed_ &&
+          (e.args.empty() || e.args.size() > 2 || e.args.front().kind == Expr::Kind::kLeftOut)) {
+        fail(e.at, e.name == "ubound" ? "UBound takes an array and a dimension or not"
+                                      : "LBound takes an array and a dimension or not");
+      }
       return e;
     }
     if (const MethodInfo* m = find_method(t.text)) {
@@ -577,21 +690,47 @@ class Parser {
       }
       e.kind = Expr::Kind::kCall;
       e.method = m;
-      if (!expect(Tok::kLParen, "'(' after the method name")) return e;
-      ++nesting_;
-      e.args = argument_list(Tok::kRParen);
-      --nesting_;
+      if (peek().kind != Tok::kLParen) {
+        fail(peek(), "expected '(' after the method name, found " + spelling(peek()));
+        return e;
+      }
+      open('(');
+      take();
+      e.args = argument_list(Tok::kRParen, m);
       expect(Tok::kRParen, "')'");
+      close();
       return e;
     }
     if (reserved(t.text)) {
       fail(t, "'" + t.text + "' cannot stand for a value");
       return e;
     }
+    e.name = fold(t.text);
+    const bool element = token(next_ + 1).kind == Tok::kLParen;
+    if (written && !element) {
+      define(e.name);
+    } else if (!check_defined(t)) {
+      return e;
+    }
     take();
     e.kind = Expr::Kind::kVariable;
-    e.name = fold(t.text);
+    if (element) {
+      e.kind = Expr::Kind::kElement;
+      take();
+      parenthesised(e);
+      for (const Expr& index : e.args) {
+        if (!failed_ && index.kind == Expr::Kind::kLeftOut) fail(index.at, "an index is missing");
+      }
+    }
     return e;
+  }
+
+  // The arguments after a '(' just taken, and the ')'.
+  void parenthesised(Expr& e) {
+    open_.push_back({e.at, '('});
+    e.args = argument_list(Tok::kRParen);
+    expect(Tok::kRParen, "')'");
+    close();
   }
 
   // A value written out: a number, a text, a keyword or an array with its
@@ -669,137 +808,242 @@ class Parser {
     return std::nullopt;
   }
 
+  // An array literal while it is read: its elements in reading order (row
+  // by row) and the shape that the first list of every level sets, each
+  // later list checked against it as soon as it closes. An element costs a
+  // double and a bit, whatever the length of the text.
+  struct Reading {
+    std::vector<double> numbers;  // every element; 0 where another value stands
+    std::vector<bool> integral;   // written as a whole number
+    std::vector<std::pair<std::size_t, Variant>> others;  // the elements a double cannot hold
+    std::size_t non_numbers = 0;
+    std::vector<std::int64_t> counts;  // the items of a list of each level; -1: none closed yet
+    std::vector<int> kinds;            // of the items of each level: 0 unknown, 1 lists, 2 values
+    std::vector<std::size_t> path;     // the place (from 1) of the item read in each open list
+    std::size_t dims = 0;              // known once the first list reaches a value or is empty
+  };
+
+  // The item at `r.path` as the user sees it: "row 2" in a matrix, "list
+  // [2][1]" or "element [1][2][2]" otherwise; `first`: the first of its level.
+  static std::string item_name(const Reading& r, bool first) {
+    const std::size_t depth = r.path.size();
+    if (r.dims == 2 && depth == 1) return "row " + std::to_string(first ? 1 : r.path[0]);
+    std::string text = depth == r.dims ? "element " : "list ";
+    for (std::size_t p : r.path) text += "[" + std::to_string(first ? 1 : p) + "]";
+    return text;
+  }
+
+  // The item at r.path is a list or a value, as the first of its level?
+  bool check_kind(Reading& r, bool list, Position at) {
+    const std::size_t depth = r.path.size();
+    if (r.kinds.size() <= depth) r.kinds.resize(depth + 1, 0);
+    const int kind = list ? 1 : 2;
+    if (r.kinds[depth] == 0) r.kinds[depth] = kind;
+    if (r.kinds[depth] == kind) return true;
+    fail(at, item_name(r, false) + (list ? " is a list, " : " is a value, ") + item_name(r, true) +
+                 (list ? " a value" : " a list"));
+    return false;
+  }
+
   Variant array(const std::vector<std::int32_t>& lowers, Position at) {
-    Node root = list(1);
+    Reading r;
+    list(r);
     if (failed_) return {};
-    if (root.items.empty()) {
+    if (r.counts[0] == 0) {
       if (!lowers.empty()) fail(at, "an array never dimensioned has no bounds");
       return Variant(DoubleArray());
     }
-    // The shape follows the first element of every level; every other list
-    // must agree with it.
-    std::vector<std::uint32_t> counts;
-    const Node* level = &root;
-    for (;;) {
-      counts.push_back(static_cast<std::uint32_t>(level->items.size()));
-      if (level->items.empty() || !level->items.front().list) break;
-      level = &level->items.front();
-    }
-    if (!check_shape(root, counts, 0)) return {};
-    if (lowers.size() > 1 && lowers.size() != counts.size()) {
+    const std::size_t dims = r.dims;
+    if (lowers.size() > 1 && lowers.size() != dims) {
       fail(at, std::to_string(lowers.size()) + " lower bounds for an array of " +
-                   std::to_string(counts.size()) + " dimensions");
+                   std::to_string(dims) + " dimensions");
       return {};
     }
     std::vector<ArrayBound> bounds;
-    for (std::size_t d = 0; d < counts.size(); ++d) {
+    for (std::size_t d = 0; d < dims; ++d) {
       const std::int32_t lower = lowers.empty() ? 1 : lowers.size() == 1 ? lowers[0] : lowers[d];
-      const ArrayBound b{lower, counts[d]};
+      const ArrayBound b{lower, static_cast<std::uint32_t>(r.counts[d])};
       if (b.upper() > INT32_MAX || b.upper() < INT32_MIN) {
         fail(at, "an upper bound beyond 32 bits");
         return {};
       }
       bounds.push_back(b);
     }
-    // Leaves in column-major order: the first index varies fastest.
-    std::size_t total = 1;
-    for (std::uint32_t c : counts) total *= c;
-    std::vector<const Node*> ordered(total, nullptr);
-    place(root, counts, 0, 0, 1, ordered);
-    bool all_numbers = true;
-    for (const Node* leaf : ordered) {
-      const VariantKind k = leaf->leaf.kind();
-      all_numbers = all_numbers && (k == VariantKind::kInteger || k == VariantKind::kDouble);
-    }
-    if (all_numbers) {
-      DoubleArray a(bounds);
-      for (std::size_t k = 0; k < total; ++k) {
-        const Variant& v = ordered[k]->leaf;
-        a.storage()[k] = v.integer() ? static_cast<double>(*v.integer()) : *v.real();
+    // From reading order (the last index fastest) to storage order (the
+    // first index fastest).
+    const std::size_t total = r.numbers.size();
+    std::vector<std::size_t> stored(total);
+    std::vector<std::uint32_t> index(dims, 0);
+    for (std::size_t k = 0; k < total; ++k) {
+      std::size_t offset = 0, stride = 1;
+      for (std::size_t d = 0; d < dims; ++d) {
+        offset += index[d] * stride;
+        stride *= bounds[d].count;
       }
+      stored[k] = offset;
+      for (std::size_t d = dims; d-- > 0;) {
+        if (++index[d] < bounds[d].count) break;
+        index[d] = 0;
+      }
+    }
+    if (r.non_numbers == 0) {
+      DoubleArray a(bounds);
+      for (std::size_t k = 0; k < total; ++k) a.storage()[stored[k]] = r.numbers[k];
       return Variant(std::move(a));
     }
     VariantArray a;
     a.bounds = std::move(bounds);
-    for (const Node* leaf : ordered) a.elements.push_back(leaf->leaf);
+    a.elements.resize(total);
+    for (std::size_t k = 0; k < total; ++k) {
+      a.elements[stored[k]] =
+          r.integral[k] ? Variant(static_cast<std::int64_t>(r.numbers[k])) : Variant(r.numbers[k]);
+    }
+    for (auto& [k, v] : r.others) a.elements[stored[k]] = std::move(v);
     return Variant(std::move(a));
   }
 
-  Node list(std::size_t depth) {
-    Node node;
-    node.at = peek().at;
-    node.list = true;
-    if (depth > kMaxDimensions) {
+  // A list at r.path, and its items.
+  void list(Reading& r) {
+    const std::size_t depth = r.path.size();
+    const Position at = peek().at;
+    if (depth >= kMaxDimensions) {
       fail(peek(), "more than 8 dimensions");
-      return node;
+      return;
     }
-    take();  // '['
-    ++nesting_;
+    if (depth > 0 && !check_kind(r, true, at)) return;
+    open('[');
+    take();
+    std::int64_t items = 0;
     if (!accept(Tok::kRBracket)) {
       for (;;) {
+        // An array may be the whole text: the tokens of its elements before
+        // this one are done with (no reference outlives an element).
+        if (next_ > base_ + 64) release(next_ - 2);
+        r.path.push_back(static_cast<std::size_t>(items + 1));
         if (peek().kind == Tok::kLBracket) {
-          node.items.push_back(list(depth + 1));
+          list(r);
         } else {
-          Node leaf;
-          leaf.at = peek().at;
+          // The value first: what cannot be one (a line that is a new
+          // statement, the end) is shown as such, not as a shape.
+          const Position value_at = peek().at;
           std::optional<Variant> v = scalar(/*in_array=*/true);
-          if (v) leaf.leaf = std::move(*v);
-          node.items.push_back(std::move(leaf));
+          if (v && check_kind(r, false, value_at)) {
+            if (r.dims == 0) r.dims = depth + 1;
+            element(r, std::move(*v));
+          }
         }
+        r.path.pop_back();
+        ++items;
         if (failed_) break;
         if (accept(Tok::kComma)) continue;
         expect(Tok::kRBracket, "',' or ']'");
         break;
       }
     }
-    --nesting_;
-    return node;
+    close();
+    if (failed_) return;
+    if (r.counts.size() <= depth) r.counts.resize(depth + 1, -1);
+    if (r.counts[depth] < 0) {
+      r.counts[depth] = items;
+      if (items == 0 && r.dims == 0) r.dims = depth + 1;
+    } else if (r.counts[depth] != items) {
+      fail(at, item_name(r, false) + " has " + std::to_string(items) +
+                   (items == 1 ? " element, " : " elements, ") + item_name(r, true) + " has " +
+                   std::to_string(r.counts[depth]));
+    }
   }
 
-  bool check_shape(const Node& n, const std::vector<std::uint32_t>& counts, std::size_t depth) {
-    if (depth == counts.size()) {
-      if (n.list) fail(n.at, "a list where the first element of this level is a value");
-      return !failed_;
-    }
-    if (!n.list) {
-      fail(n.at, "a value where the first element of this level is a list");
-      return false;
-    }
-    if (n.items.size() != counts[depth]) {
-      fail(n.at, "this list has " + std::to_string(n.items.size()) +
-                     " elements, the first one of its level " + std::to_string(counts[depth]));
-      return false;
-    }
-    for (const Node& item : n.items) {
-      if (!check_shape(item, counts, depth + 1)) return false;
-    }
-    return true;
-  }
-
-  static void place(const Node& n, const std::vector<std::uint32_t>& counts, std::size_t depth,
-                    std::size_t offset, std::size_t stride, std::vector<const Node*>& out) {
-    if (depth == counts.size()) {
-      out[offset] = &n;
+  static void element(Reading& r, Variant v) {
+    // Whole numbers a double holds exactly are kept as a flag; others keep
+    // their value apart.
+    constexpr std::int64_t kExact = std::int64_t{1} << 53;
+    const std::int64_t* whole = v.integer();
+    const double* real = v.real();
+    if (whole != nullptr && *whole >= -kExact && *whole <= kExact) {
+      r.numbers.push_back(static_cast<double>(*whole));
+      r.integral.push_back(true);
       return;
     }
-    for (std::size_t k = 0; k < n.items.size(); ++k) {
-      place(n.items[k], counts, depth + 1, offset + k * stride, stride * counts[depth], out);
-    }
+    r.numbers.push_back(whole != nullptr  ? static_cast<double>(*whole)
+                        : real != nullptr ? *real
+                                          : 0.0);
+    r.integral.push_back(false);
+    if (whole == nullptr && real == nullptr) ++r.non_numbers;
+    if (real == nullptr) r.others.emplace_back(r.numbers.size() - 1, std::move(v));
   }
 
+  struct Opening {
+    Position at;
+    char bracket;
+  };
+  static constexpr std::size_t kNoResume = static_cast<std::size_t>(-1);
+
   std::string_view src_;
-  std::vector<Token> tokens_;
+  Lexer lexer_;
+  std::deque<Token> tokens_;  // token base_ + k is tokens_[k]
+  std::size_t base_ = 0;
   bool value_only_;
+  Names* defined_;
   std::size_t next_ = 0;
   std::size_t last_end_ = 0;
-  int nesting_ = 0;
+  std::vector<Opening> open_;
   bool failed_ = false;
+  std::size_t resume_ = kNoResume;  // where to go on after an unclosed bracket
   Diagnostic error_;
 };
 
 }  // namespace
 
-Script parse_script(std::string_view text) { return Parser(text, false).script(); }
+Script parse_script(std::string_view text) {
+  Script s;
+  s.errors = Parser(text, false).script([&](Statement& st) {
+    s.statements.push_back(std::move(st));
+    return true;
+  });
+  return s;
+}
+
+std::vector<Diagnostic> parse_script(std::string_view text, Names& defined,
+                                     const std::function<bool(Statement&)>& each) {
+  return Parser(text, false, &defined).script(each);
+}
+
+std::string unknown_method(std::string_view name) {
+  // Edit distance (insertions, deletions, changes, and exchanges of
+  // neighbours), letters compared without regard to case.
+  auto distance = [](std::string_view a, std::string_view b) {
+    const std::string x = fold(a), y = fold(b);
+    std::vector<std::vector<std::size_t>> d(x.size() + 1, std::vector<std::size_t>(y.size() + 1));
+    for (std::size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= x.size(); ++i) {
+      for (std::size_t j = 1; j <= y.size(); ++j) {
+        d[i][j] = std::min(
+            {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
+        if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1]) {
+          d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+      }
+    }
+    return d[x.size()][y.size()];
+  };
+  std::string text = "unknown method '" + std::string(name) + "'";
+  if (name.size() > 64) return text;  // nothing is that near
+  const MethodInfo* best = nullptr;
+  std::size_t best_distance = 0;
+  for (const MethodInfo& m : methods()) {
+    const std::size_t d = distance(name, m.name);
+    if (best == nullptr || d < best_distance) {
+      best = &m;
+      best_distance = d;
+    }
+  }
+  // Near enough: a third of the name's letters at most, and at least one.
+  if (best != nullptr && best_distance <= std::max<std::size_t>(1, name.size() / 3)) {
+    text += "; did you mean " + std::string(best->name) + "?";
+  }
+  return text;
+}
 
 ParsedValue parse_value(std::string_view text) { return Parser(text, true).single_value(); }
 

@@ -23,17 +23,22 @@
 //   mPrint A, , "msgbox"       an empty place leaves an optional argument out
 //   mInv(A)                    the same call with parentheses (Call mInv(A) also)
 //   ? mDet(A), ErrCode         print values ("Print" also)
+//   A(1, 2) = 2                an element of an array variable
 //   ' comment, # comment       to the end of the line
-// In expressions: values, variables, calls of methods that return a result,
-// ErrCode, and ErrMsg(code). Names ignore case. A variable used before it is
-// assigned is Empty, so it can receive an array a method makes.
+// In expressions: values, variables, elements A(i, j), UBound(A, d) and
+// LBound(A, d), calls of methods that return a result, ErrCode, and
+// ErrMsg(code). Names ignore case. A variable is defined by an assignment or
+// by a call that writes it (mMakeMatrI I, 3); reading one that is not is an
+// error ("Z is not defined").
 //
 // Parsing never fails by exception: errors come back as diagnostics with
 // their line and column.
 #ifndef NODREL_CLI_SYNTAX_HPP
 #define NODREL_CLI_SYNTAX_HPP
 
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +67,8 @@ struct Expr {
     kErrCode,
     kErrMsg,   // args[0]: the code
     kLeftOut,  // an empty place in an argument list
+    kElement,  // name(args): an element of an array variable
+    kBound,    // name "ubound" or "lbound", args: the array, and the dimension or not
   };
   Kind kind = Kind::kLeftOut;
   Position at;
@@ -73,10 +80,11 @@ struct Expr {
 
 struct Statement {
   enum class Kind {
-    kAssign,   // name = exprs[0]
-    kPrint,    // exprs: the items
-    kCall,     // method, exprs: the arguments
-    kComment,  // text: the comment, for echoing
+    kAssign,         // name = exprs[0]
+    kAssignElement,  // name(exprs[0..n-2]) = exprs[n-1]
+    kPrint,          // exprs: the items
+    kCall,           // method, exprs: the arguments
+    kComment,        // text: the comment, for echoing
   };
   Kind kind = Kind::kComment;
   Position at;
@@ -92,10 +100,27 @@ struct Script {
 };
 
 // A whole script. At most kMaxDiagnostics errors are reported; after an error
-// the parser resumes at the next line.
+// the parser resumes at the next line (at the line that shows a bracket was
+// left open, when that is the error). Every name that is not a method may be
+// a variable: whether it is defined is not checked.
 inline constexpr std::size_t kMaxDiagnostics = 20;
 Script parse_script(std::string_view text);
 
+// The variables defined so far, by folded name.
+using Names = std::set<std::string>;
+
+// A script statement by statement, as the host runs it: each is handed to
+// `each` as soon as it is parsed, while there has been no error, and parsing
+// stops when `each` returns false. Reading a variable not in `defined` is an
+// error; an assignment, and a call that writes a variable, add it. Only the
+// text, the statement at hand and a few tokens are held in memory. Returns
+// the errors.
+std::vector<Diagnostic> parse_script(std::string_view text, Names& defined,
+                                     const std::function<bool(Statement&)>& each);
+
+// "unknown method 'mDett'; did you mean mDet?": the suggestion is the method
+// whose name is nearest (by edits, ignoring case), when it is near enough.
+std::string unknown_method(std::string_view name);
 // One value as written on the command line: a value of the list above
 // (screen included), nothing else; variables do not exist there.
 struct ParsedValue {

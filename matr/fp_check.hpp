@@ -28,6 +28,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "matr/memory.hpp"
+#include "numeric/power.hpp"
+
 namespace nodrel::detail {
 
 // True for a signalling NaN: a NaN whose quiet bit (the top bit of the
@@ -80,15 +83,16 @@ class FpFlags {
     }
     return r;
   }
-  // The power function on doubles; pow(x, 0) is 1 for every x.
-  double pow(double x, double y) noexcept {
-    const double r = std::pow(x, y);
-    if (is_signalling_nan(x) || is_signalling_nan(y) ||
-        (std::isnan(r) && !std::isnan(x) && !std::isnan(y))) {
+  // x to a whole power, correctly rounded on every platform
+  // (numeric/power.hpp); x^0 is 1 for every x. Its scratch for the rare
+  // exact comparison is refused as an array is, with error 7.
+  double pow(double x, std::int32_t n) {
+    const double r = with_scratch([&] { return numeric::power(x, n); });
+    if (is_signalling_nan(x)) {
       bits_ |= kInvalid;
-    } else if (std::isinf(r) && x == 0.0 && std::isfinite(y)) {
-      bits_ |= kDivByZero;  // 0 to a finite negative power; 0 to -inf is exact
-    } else if (std::isinf(r) && std::isfinite(x) && std::isfinite(y)) {
+    } else if (std::isinf(r) && x == 0.0) {
+      bits_ |= kDivByZero;  // 0 to a negative power
+    } else if (std::isinf(r) && std::isfinite(x)) {
       bits_ |= kOverflow;
     }
     return r;

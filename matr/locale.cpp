@@ -14,7 +14,7 @@ Locale Locale::process() {
   loc.thousands = lc->thousands_sep != nullptr ? lc->thousands_sep : "";
   // The C locale names no thousands separator; automation reads "1,000"
   // there all the same, so keep the comma unless it is the decimal sign.
-  if (loc.thousands.empty() && loc.decimal != ",") loc.thousands = ",";
+  if (loc.thousands.empty() && loc.decimal != ",") loc.thousands.push_back(',');
   if (lc->currency_symbol != nullptr && *lc->currency_symbol != '\0') {
     loc.currency = lc->currency_symbol;
   }

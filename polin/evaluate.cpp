@@ -17,7 +17,7 @@ double Matr::mGetYPolin(double x, const DoubleArray& Coeff) {
   double s = 0.0;
   for (std::int32_t i = 1; i <= n; ++i) {
     detail::FpFlags f;
-    double t = f.pow(x, static_cast<double>(i - 1));
+    double t = f.pow(x, i - 1);
     detail::check(f);
     t = f.mul(t, Coeff(i));
     detail::check(f);

@@ -77,7 +77,7 @@ void design(DoubleArray& a, DoubleArray& y, std::int32_t n, std::int32_t rank, P
     for (std::int32_t j = 1; j <= rank; ++j) {
       // x to the power j - 1 by the power function: 0^0 is 1.
       detail::FpFlags f;
-      a(i, j) = f.pow(point(i, 1), static_cast<double>(j - 1));
+      a(i, j) = f.pow(point(i, 1), j - 1);
       detail::check(f);
     }
     y(i) = point(i, 2);

@@ -42,7 +42,7 @@ void Matr::mGetXsOfQuadr(double& x1, double& x2, double y, const DoubleArray& Co
   double t = fd.sub(a, y);
   t = fd.mul(t, 4.0);
   t = fd.mul(t, c);
-  const double d = fd.sub(fd.pow(b, 2.0), t);
+  const double d = fd.sub(fd.pow(b, 2), t);
   detail::check(fd);  // a fault in D comes before any output is written
 
   if (d >= 0.0 && c != 0.0) {

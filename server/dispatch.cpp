@@ -76,13 +76,22 @@ DoubleArray to_double_array(const VariantArray& source, const Locale& locale) {
 // The arguments of one call, bound to the caller's Variants.
 class Binder {
  public:
-  Binder(const Locale& locale, const MethodInfo& method, std::span<Variant* const> args)
+  Binder(const Locale& locale, const MethodInfo& method, std::span<Variant* const> args,
+         std::size_t* failed_argument)
       : method_(method) {
-    if (args.size() > method.args.size()) raise(ErrorNumber::kWrongNumberOfArguments);
+    if (args.size() > method.args.size()) {
+      if (failed_argument != nullptr) *failed_argument = method.args.size();
+      raise(ErrorNumber::kWrongNumberOfArguments);
+    }
     // Pointers into temporaries_ are handed to the method: no reallocation.
     temporaries_.reserve(method.args.size());
     for (std::size_t i = 0; i < method.args.size(); ++i) {
-      bind(i, i < args.size() ? args[i] : nullptr, locale);
+      try {
+        bind(i, i < args.size() ? args[i] : nullptr, locale);
+      } catch (const Error&) {
+        if (failed_argument != nullptr) *failed_argument = i;
+        throw;
+      }
     }
   }
 
@@ -324,10 +333,15 @@ constexpr std::array<Invoker, detail::kMethods.size()> kInvokers{
 }  // namespace
 
 Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args) {
+  return invoke(object, dispid, args, nullptr);
+}
+
+Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args,
+               std::size_t* failed_argument) {
   const MethodInfo* method = find_method(dispid);
   if (method == nullptr) raise(ErrorNumber::kObjectDoesntSupport);
   try {
-    Binder binder(object.locale(), *method, args);
+    Binder binder(object.locale(), *method, args, failed_argument);
     const Invoker call = kInvokers[static_cast<std::size_t>(method - detail::kMethods.data())];
     Variant result;
     try {

@@ -102,7 +102,8 @@ inline constexpr std::array<MethodInfo, 36> kMethods{{
     {"mDivd", 0x6003000A, kProduct, kNone, "mtrDest = inverse(mtrSrc2) x mtrSrc1"},
     {"mTrasp", 0x6003000B, kTraspArgs, kNone, "mtrDest = transpose of mtrSrc"},
     {"mOpp", 0x6003000C, kOppArgs, kNone, "mtrDest = -mtrDest"},
-    {"mSwapRC", 0x6003000D, kSwapRCArgs, kNone, "Exchanges two rows (rc \"R\") or columns (\"C\")"},
+    {"mSwapRC", 0x6003000D, kSwapRCArgs, kNone,
+     "Exchanges two rows (rc R) or two columns (rc C) of mtrA"},
     {"mDiag", 0x6003000E, kDiagArgs, kNone, "Reduces mtrA to diagonal form in place"},
     {"mSwap", 0x6003000F, kSwapArgs, kNone, "Exchanges the contents of two matrices"},
     {"mSist", 0x60030010, kSistArgs, kNone, "Solves mtrA x vetX = vetB by Cramer's rule"},
@@ -128,6 +129,96 @@ inline constexpr std::array<MethodInfo, 36> kMethods{{
      "Abscissas where a line or a quadratic reaches y"},
     {"mShowAbout", 0x6003002B, kNoArgs, kNone, "Shows the About box"},
 }};
+
+// What a user reads about each method, beside its line of help (nodrel
+// --help METHOD and docs/methods.md are made from it), in the order of
+// kMethods. `needs`: what must exist before the call; `errcodes`: the ErrCode
+// values it sets; `errors`: the run-time errors of its own; `example`: the
+// arguments of one nodrel command line that runs.
+struct MethodDoc {
+  std::string_view name;
+  std::string_view needs;
+  std::string_view errcodes;
+  std::string_view errors;
+  std::string_view example;
+};
+
+inline constexpr std::string_view kArrayErrors =
+    "9 when an index the method uses is outside the array; 6 when a result overflows";
+
+inline constexpr std::array<MethodDoc, 36> kMethodDocs{{
+    {"Initialize_dMatr", "", "0", "none", ""},
+    {"mMatrIsVect", "", "0", "none: an argument that holds no array answers False", "'[1,2,3]'"},
+    {"mMatrIsQuadr", "a matrix (two dimensions)", "0",
+     "9 for an array without two dimensions; only the upper bounds count", "'[[1,2],[3,4]]'"},
+    {"mDet", "a matrix", "0",
+     "9 when an index is missing; 6 on overflow (a matrix that is not square gives 0)",
+     "'[[2,1],[1,3]]'"},
+    {"mSum", "mtrDest dimensioned at least as the sources", "0, 1 when the sources differ in order",
+     kArrayErrors, "'[[0,0],[0,0]]' '[[1,2],[3,4]]' '[[1,1],[1,1]]'"},
+    {"mDiff", "mtrDest dimensioned at least as the sources",
+     "0, 1 when the sources differ in order", kArrayErrors,
+     "'[[0,0],[0,0]]' '[[1,2],[3,4]]' '[[1,1],[1,1]]'"},
+    {"mMult", "", "0", kArrayErrors, "[] '[[1,2],[3,4]]' '[[0,1],[1,0]]'"},
+    {"mMultVett", "", "0", kArrayErrors, "[] '[[1,2],[3,4]]' '[1,1]'"},
+    {"mMatrIsSing", "a matrix", "0, 3 when it is not square", kArrayErrors, "'[[1,1],[1,1]]'"},
+    {"mDivd", "", "0, 4 when mtrSrc2 is singular or not square", kArrayErrors,
+     "[] '[[1,2],[3,4]]' '[[2,0],[0,4]]'"},
+    {"mTrasp", "", "untouched", kArrayErrors, "[] '[[1,2],[3,4]]'"},
+    {"mOpp", "", "untouched", kArrayErrors, "'[[1,-2],[3,4]]'"},
+    {"mSwapRC", "a matrix with rows RC1 and RC2 (rc \"R\") or columns RC1 and RC2 (\"C\")", "0",
+     "9 for a row or column outside the matrix, or an array without two dimensions",
+     "'[[1,2],[3,4]]' '\"R\"' 1 2"},
+    {"mDiag", "a matrix with at least as many columns as rows", "0",
+     "9 for fewer columns than rows (nothing written); 6 on overflow", "'[[2,1],[4,5]]'"},
+    {"mSwap", "", "0", "10 when either array is fixed (neither loses its contents)",
+     "'[[1,2],[3,4]]' '[[5,6],[7,8]]'"},
+    {"mSist", "vetX with indices 1..n (mMakeVectNul vetX, n), a square mtrA, vetB with 1..n", "0",
+     "11 (or 6) for a singular mtrA; 9 for a missing index; mtrA and vetB are put back on error",
+     "'[0,0]' '[[2,1],[1,3]]' '[5,10]'"},
+    {"mMakeMatrNul", "", "0", "9 for a negative order; 10 when mtrA is fixed", "[] 2 3"},
+    {"mMakeVectNul", "", "0", "9 for a negative order; 10 when vetA is fixed", "[] 3"},
+    {"mMakeMatrI", "", "0", "9 for a negative order; 10 when mtrA is fixed", "[] 3"},
+    {"mMakeVectI", "", "0", "9 for a negative order; 10 when vetA is fixed", "[] 3"},
+    {"mPrint", "obj for a destination \"OBJECT\"; a display for \"CLIPBOARD\"", "0",
+     "5 for a bad frmt pattern; 6 for an infinity or a NaN; 17 without a clipboard; 424 without "
+     "an object; the file errors 52 to 76 for a file",
+     "'[[1,2],[3,4]]' screen missing '\"0.00\"' '\"A\"'"},
+    {"mMod", "a vector, or a matrix (its first column)", "0", kArrayErrors, "'[3,4]'"},
+    {"mProdScal", "", "0", kArrayErrors, "'[[1,2],[3,4]]' 2"},
+    {"mTrace", "a matrix", "0", kArrayErrors, "'[[1,2],[3,4]]'"},
+    {"mIdentical", "", "untouched", "9 when an index is missing", "'[[1,2]]' '[[1,2]]'"},
+    {"mMatrIsOrt", "a matrix", "0, 4 when it is singular", kArrayErrors, "'[[0,1],[1,0]]'"},
+    {"mMatrAreOrt", "two matrices", "0, 3 when the product is not square", kArrayErrors,
+     "'[[2,0],[0,2]]' '[[0.5,0],[0,0.5]]'"},
+    {"mMatrIsUnit", "a matrix", "0, 3 when it is not square", "9 when an index is missing",
+     "'[[1,0],[0,1]]'"},
+    {"mMatrIsZero", "a matrix", "0, 3 when it is not square", "9 when an index is missing",
+     "'[[0,0],[0,0]]'"},
+    {"mInv", "a square matrix", "0, 4 when it is singular or not square (left as it was)",
+     kArrayErrors, "'[[4,7],[2,6]]'"},
+    {"mDupl", "", "0", "10 when mtrDest is fixed; 9 when an index is missing",
+     "[] '[[1,2],[3,4]]'"},
+    {"mDuplVar", "", "0", "13, 94 or 6 for an element that does not convert to a number",
+     "[] '[[1,\"2\"],[3,4]]'"},
+    {"mPolin", "points by rows (x, y) or by columns, at least Rank + 1 of them",
+     "0, 4 when the normal equations are singular, 8 for points of the wrong shape, 9 for more "
+     "coefficients than the points allow",
+     "6 on overflow; vetCoeff is left untouched on every failure", "[] '[[1,1],[2,3],[3,5]]' 2"},
+    {"mGetYPolin", "the coefficients, as mPolin makes them", "untouched", kArrayErrors,
+     "4 '[1,2]'"},
+    {"mGetXsOfQuadr", "the coefficients of a line or a quadratic, as mPolin makes them",
+     "untouched", kArrayErrors, "0 0 0 '[-3,2,1]'"},
+    {"mShowAbout", "", "untouched", "none", ""},
+}};
+
+constexpr bool docs_follow_methods() {
+  for (std::size_t k = 0; k < kMethods.size(); ++k) {
+    if (kMethodDocs[k].name != kMethods[k].name) return false;
+  }
+  return true;
+}
+static_assert(docs_follow_methods(), "one entry of kMethodDocs for each method, in table order");
 
 }  // namespace nodrel::detail
 

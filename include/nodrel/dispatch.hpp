@@ -133,6 +133,12 @@ NODREL_API std::int32_t dispid_of(std::string_view name);
 // Calls a method of `object` with the caller's Variants (see above). Returns
 // the result: Empty for a method without one, a Boolean or a Double.
 NODREL_API Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args);
+// The same; when the arguments cannot be bound (450, 449, 13, 94 or 6 raised
+// before the method runs), *failed_argument receives the place, from 0, of
+// the argument at fault (for 450 the first one too many), as puArgErr does
+// for IDispatch::Invoke. Otherwise it is left as it was.
+NODREL_API Variant invoke(Matr& object, std::int32_t dispid, std::span<Variant* const> args,
+                          std::size_t* failed_argument);
 NODREL_API Variant invoke(Matr& object, std::string_view name, std::span<Variant* const> args);
 
 // invoke by name with the arguments listed:

@@ -3,6 +3,20 @@
 // Arrays and variants are copied in when the method binds them and copied
 // back by write_back(), which the caller runs whether the method succeeded
 // or failed. Scalars (double*, long*, BSTR*) are used in place.
+//
+// Ownership at the boundary, for every path (early and late binding, script
+// arguments in script_arguments.hpp, client objects, error information):
+//   - what the caller passes is the caller's. Through a reference the server
+//     may replace the referenced value, and only there: write_back() frees
+//     the caller's old array or variant and stores the new one through the
+//     same reference (store_variant, ArrayArguments). A value is only read.
+//   - every copy the server makes (the core's values here, the typed
+//     temporaries of ScriptArguments, a client's EXCEPINFO texts) has one
+//     owner object that frees it once, in its destructor, on success and on
+//     every failure; a new SAFEARRAY, BSTR or VARIANT is held by such an
+//     owner until it is handed over.
+//   - what the server hands out (a retval, a written argument, EXCEPINFO's
+//     texts, the error object) is the caller's from then on.
 #ifndef NODREL_SERVER_COM_CALL_FRAME_HPP
 #define NODREL_SERVER_COM_CALL_FRAME_HPP
 

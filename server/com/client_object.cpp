@@ -66,7 +66,11 @@ class Adapter : public ClientReference {
       hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception,
                              &bad_argument);
     }
-    if (FAILED(hr)) raise_client_failure(hr, exception);
+    if (FAILED(hr)) raise_client_failure(hr, exception);  // frees the texts
+    // A client may fill them in and succeed all the same.
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
   }
 
   ComPtr<IDispatch> dispatch_;

@@ -171,9 +171,12 @@ HRESULT STDMETHODCALLTYPE MatrObject::Invoke(DISPID id, REFIID riid, LCID /*lcid
   HRESULT hr = S_OK;
   std::string note;
   try {
-    DISPPARAMS* typed = script.convert(interface_info_.get(), id, params);
-    hr = interface_info_->Invoke(static_cast<_Matr*>(this), id, flags, typed, result, exception,
-                                 bad_argument);
+    DISPPARAMS* typed = nullptr;
+    hr = script.convert(interface_info_.get(), id, params, typed, bad_argument);
+    if (SUCCEEDED(hr)) {
+      hr = interface_info_->Invoke(static_cast<_Matr*>(this), id, flags, typed, result, exception,
+                                   bad_argument);
+    }
     // Also after a failure: what the method wrote before its error is the
     // caller's, as it is for a typed caller.
     try {

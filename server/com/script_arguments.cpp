@@ -48,7 +48,9 @@ class FunctionDescription {
 VARIANT* variable_of(VARIANT& argument) {
   VARIANT* v = &argument;
   while (v != nullptr && V_VT(v) == kVariantReference) v = V_VARIANTREF(v);
-  if (v == nullptr) raise(ErrorNumber::kTypeMismatch);
+  if (v == nullptr || ((V_VT(v) & VT_BYREF) != 0 && V_BYREF(v) == nullptr)) {
+    raise(ErrorNumber::kTypeMismatch);
+  }
   return v;
 }
 
@@ -68,6 +70,15 @@ DoubleArray read_any_array(SAFEARRAY* array) {
   if (array == nullptr || SafeArrayGetDim(array) == 0) return {};
   const VARTYPE type = element_type(array);
   if (type == VT_R8) return read_double_array(array);
+  // Elements are read through references of their own type: only the types
+  // whose values sit in the array itself, at the size the descriptor says.
+  const bool plain = type == VT_VARIANT || type == VT_BSTR || type == VT_DECIMAL ||
+                     (type != VT_ERROR && scalar_size(type) != 0);
+  const ULONG size = type == VT_VARIANT ? sizeof(VARIANT)
+                     : type == VT_BSTR  ? sizeof(BSTR)
+                     : type == VT_DECIMAL ? sizeof(DECIMAL)
+                                          : static_cast<ULONG>(scalar_size(type));
+  if (!plain || array->cbElements != size) raise(ErrorNumber::kTypeMismatch);
   const UINT dims = SafeArrayGetDim(array);
   std::vector<ArrayBound> bounds(dims);
   for (UINT d = 0; d < dims; ++d) {
@@ -105,7 +116,9 @@ DoubleArray read_any_array(SAFEARRAY* array) {
 SAFEARRAY* array_in(const VARIANT& variable) {
   if (V_VT(&variable) == VT_EMPTY) return nullptr;
   if ((V_VT(&variable) & VT_ARRAY) == 0) raise(ErrorNumber::kTypeMismatch);
-  return (V_VT(&variable) & VT_BYREF) != 0 ? *V_ARRAYREF(&variable) : V_ARRAY(&variable);
+  if ((V_VT(&variable) & VT_BYREF) == 0) return V_ARRAY(&variable);
+  if (V_ARRAYREF(&variable) == nullptr) raise(ErrorNumber::kTypeMismatch);
+  return *V_ARRAYREF(&variable);
 }
 
 // Writes the method's elements into the caller's array, which keeps its
@@ -157,25 +170,28 @@ ScriptArguments::~ScriptArguments() {
   for (VARIANT& copy : copies_) VariantClear(&copy);
 }
 
-DISPPARAMS* ScriptArguments::convert(ITypeInfo* info, DISPID id, DISPPARAMS* params) {
-  if (params == nullptr || params->cArgs == 0) return params;
-  bool any = false;
-  for (UINT k = 0; k < params->cArgs; ++k) {
-    const VARTYPE type = V_VT(&params->rgvarg[k]);
-    any = any || type == kVariantReference || (type & VT_BYREF) == 0;
-  }
-  if (!any) return params;
+HRESULT ScriptArguments::convert(ITypeInfo* info, DISPID id, DISPPARAMS* params,
+                                 DISPPARAMS*& typed, UINT* bad_argument) {
+  typed = params;
+  if (params == nullptr || (params->cArgs != 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
   FunctionDescription function(info, id);
-  if (function.get() == nullptr) return params;  // not a method: Invoke says so
+  if (function.get() == nullptr) return S_OK;  // not a method: Invoke says so
+  const FUNCDESC& f = *function.get();
+  // The platform's dispatcher answers E_INVALIDARG for too many arguments;
+  // automation clients expect DISP_E_BADPARAMCOUNT.
+  UINT takes = 0;
+  for (SHORT p = 0; p < f.cParams; ++p) {
+    if ((f.lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL) == 0) ++takes;
+  }
+  if (params->cArgs > takes) return DISP_E_BADPARAMCOUNT;
+  if (params->cArgs == 0) return S_OK;
 
   arguments_.assign(params->rgvarg, params->rgvarg + params->cArgs);
   params_ = *params;
   params_.rgvarg = arguments_.data();
-  const FUNCDESC& f = *function.get();
   for (UINT k = 0; k < params->cArgs; ++k) {
     VARIANT& argument = arguments_[k];
-    const bool reference = V_VT(&argument) == kVariantReference;
-    if (!reference && (V_VT(&argument) & VT_BYREF) != 0) continue;  // typed: as it came
+    const bool reference = (V_VT(&argument) & VT_BYREF) != 0;
     // Named arguments come first, then the positional ones last to first.
     const INT position = k < params->cNamedArgs ? params->rgdispidNamedArgs[k]
                                                 : static_cast<INT>(params->cArgs - 1 - k);
@@ -187,6 +203,10 @@ DISPPARAMS* ScriptArguments::convert(ITypeInfo* info, DISPID id, DISPPARAMS* par
     const TYPEDESC& type = parameter.tdesc;
     if (type.vt != VT_PTR) continue;
     const TYPEDESC& referenced = *type.lptdesc;
+    const VARTYPE exact = referenced.vt == VT_SAFEARRAY
+                              ? static_cast<VARTYPE>(VT_ARRAY | referenced.lptdesc->vt)
+                              : referenced.vt;
+    if (reference && V_VT(&argument) == (VT_BYREF | exact)) continue;  // typed: as it came
     Kind kind;
     if (referenced.vt == VT_SAFEARRAY && referenced.lptdesc->vt == VT_R8) {
       kind = Kind::kArray;
@@ -202,37 +222,49 @@ DISPPARAMS* ScriptArguments::convert(ITypeInfo* info, DISPID id, DISPPARAMS* par
         // nothing it writes there comes back.
         VARIANT& copy = copies_.emplace_back();
         VariantInit(&copy);
-        if (FAILED(VariantCopy(&copy, &argument))) raise(ErrorNumber::kOutOfMemory);
+        if (FAILED(VariantCopy(&copy, &argument))) {
+          if (bad_argument != nullptr) *bad_argument = k;
+          raise(ErrorNumber::kOutOfMemory);
+        }
         V_VT(&argument) = kVariantReference;
         V_VARIANTREF(&argument) = &copy;
       }
       continue;
     }
-    if (!reference) continue;  // a value for a typed parameter: ITypeInfo::Invoke converts it
-    Slot& slot = bind(variable_of(params->rgvarg[k]), kind);
+    Slot* slot = nullptr;
+    try {
+      // A reference of another type (a script's variant, a Variant array of
+      // a compiled client) is read and written back as a script's is.
+      slot = reference ? &bind(variable_of(params->rgvarg[k]), kind, false)
+                       : &bind(&params->rgvarg[k], kind, true);
+    } catch (...) {
+      if (bad_argument != nullptr) *bad_argument = k;
+      throw;
+    }
     switch (kind) {
       case Kind::kArray:
         V_VT(&argument) = VT_BYREF | VT_ARRAY | VT_R8;
-        V_ARRAYREF(&argument) = &slot.array;
+        V_ARRAYREF(&argument) = &slot->array;
         break;
       case Kind::kDouble:
         V_VT(&argument) = VT_BYREF | VT_R8;
-        V_R8REF(&argument) = &slot.real;
+        V_R8REF(&argument) = &slot->real;
         break;
       case Kind::kLong:
         V_VT(&argument) = VT_BYREF | VT_I4;
-        V_I4REF(&argument) = &slot.integer;
+        V_I4REF(&argument) = &slot->integer;
         break;
       case Kind::kText:
         V_VT(&argument) = VT_BYREF | VT_BSTR;
-        V_BSTRREF(&argument) = &slot.text;
+        V_BSTRREF(&argument) = &slot->text;
         break;
     }
   }
-  return &params_;
+  typed = &params_;
+  return S_OK;
 }
 
-ScriptArguments::Slot& ScriptArguments::bind(VARIANT* variable, Kind kind) {
+ScriptArguments::Slot& ScriptArguments::bind(VARIANT* variable, Kind kind, bool by_value) {
   // One variable given twice is one value, as it is for a typed caller.
   for (Slot& slot : slots_) {
     if (slot.variable == variable && slot.kind == kind) return slot;
@@ -240,6 +272,7 @@ ScriptArguments::Slot& ScriptArguments::bind(VARIANT* variable, Kind kind) {
   Slot& slot = slots_.emplace_back();
   slot.variable = variable;
   slot.kind = kind;
+  slot.by_value = by_value;
   if (kind == Kind::kArray) {
     SAFEARRAY* callers = array_in(*variable);
     slot.array_before = read_any_array(callers);
@@ -267,6 +300,7 @@ ScriptArguments::Slot& ScriptArguments::bind(VARIANT* variable, Kind kind) {
 }
 
 void ScriptArguments::write_back(Slot& slot) {
+  if (slot.by_value) return;
   VARIANT& variable = *slot.variable;
   switch (slot.kind) {
     case Kind::kArray: {

@@ -104,8 +104,8 @@ Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
   return Variant(std::move(result));
 }
 
-// The number of bytes of a scalar of automation type `type`; 0 for a type
-// that is not a plain scalar.
+}  // namespace
+
 std::size_t scalar_size(VARTYPE type) {
   switch (type) {
     case VT_I1:
@@ -127,8 +127,6 @@ std::size_t scalar_size(VARTYPE type) {
     default: return 0;
   }
 }
-
-}  // namespace
 
 Variant from_variant(const VARIANT& value) {
   const VARIANT* v = &value;
@@ -272,7 +270,15 @@ void store_variant(VARIANT& target, const Variant& value) {
   // takes the variable's type.
   const VARTYPE type = V_VT(&target) & ~VT_BYREF;
   void* slot = V_BYREF(&target);
-  if (slot == nullptr || (type & VT_ARRAY) != 0) raise(ErrorNumber::kTypeMismatch);
+  if (slot == nullptr) raise(ErrorNumber::kTypeMismatch);
+  if ((type & VT_ARRAY) != 0) {
+    // An array variable of the caller's: replaced when the new array is of its type.
+    if (V_VT(&fresh.value) != type) raise(ErrorNumber::kTypeMismatch);
+    SAFEARRAY*& held = *static_cast<SAFEARRAY**>(slot);
+    if (held != nullptr && FAILED(SafeArrayDestroy(held))) raise(ErrorNumber::kArrayFixedOrLocked);
+    held = fresh.release().parray;
+    return;
+  }
   VariantHolder converted;
   if (FAILED(VariantChangeType(&converted.value, &fresh.value, 0, type))) {
     raise(ErrorNumber::kTypeMismatch);

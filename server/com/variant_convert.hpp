@@ -15,6 +15,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "nodrel/variant.hpp"
 
 namespace nodrel::com {
@@ -32,6 +34,10 @@ struct VariantHolder {
     return out;
   }
 };
+
+// The number of bytes of a scalar of automation type `type` (VT_ERROR
+// included); 0 for a type that is not a plain scalar.
+std::size_t scalar_size(VARTYPE type);
 
 // The value of `value`. Run-time error 13 for a type the core has no
 // counterpart for (a record, a pointer, a nested reference), 7 when memory

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "about/desktop/dialogs.hpp"
+#include "platform/fltk/dialogs.hpp"
 #include "nodrel/desktop.hpp"
 #include "nodrel/matr.hpp"
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/help.hpp"
 #include "nodrel/dispatch.hpp"
 
 namespace nodrel::cli {
@@ -27,7 +28,7 @@ Outcome run(std::vector<std::string> args, const std::string& input = "") {
   return {status, out.str(), err.str()};
 }
 
-const std::string kOk = "ErrCode = 0 (Nessun Errore)\n";
+const std::string kOk = "ErrCode = 0: no error (Nessun Errore)\n";
 const std::string kUsage = "Try 'nodrel --help' for more information.\n";
 
 struct Case {
@@ -42,6 +43,7 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
   const std::string error9 = "Run-time error '9': Subscript out of range\n";
   const std::vector<Case> cases = {
       {"mDet [[2,1],[1,3]]", "", 0, "mDet = 5\n" + kOk, ""},
+      {"-q mGetXsOfQuadr 0 0 0 [-3,2,1]", "", 0, "1\n-3\n", ""},
       {"--format 0 mMakeMatrI [] 2", "", 0,
        "mtrA (0..2, 0..2) =\n    01  02  \n01  +1  +0  \n02  +0  +1  \n" + kOk, ""},
       {"mPrint [1,2,3] screen missing \"0.0\" \"v\"", "", 0, "v\n+1.0  +2.0  +3.0  \n" + kOk, ""},
@@ -49,22 +51,67 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
        "Perif = \"DEBUG\"\nRowCol = False\n" + kOk, ""},
       {"mPolin [] [[1,1],[2,3],[3,5],[4,7]] 5", "", 0,
        "vetCoeff (never dimensioned)\n"
-       "ErrCode = 9 (Rango k della matrice dei coefficienti superiore a n-2)\n",
+       "ErrCode = 9: more coefficients than the points allow (Rango k della matrice dei "
+       "coefficienti superiore a n-2)\n",
        ""},
       // What the sum wrote before it failed at (1, 2) is shown.
       {"--literal mSum [[0],[0]] [[1,2],[3,4]] [[1,1],[1,1]]", "", 1,
        "mtrDest (1..2, 1..1) =\n[[2],[0]]\n" + kOk, error9},
       {"--version", "", 0, "nodrel 1.1.1\n", ""},
-      {"-- -x", "", 1, "",
-       "Run-time error '438': Object doesn't support this property or method\n"},
+      // One answer for an unknown method, on the command line and in scripts.
+      {"-- mDett [[1,2],[3,4]]", "", 2, "",
+       "nodrel: unknown method 'mDett'; did you mean mDet?\nTry 'nodrel --list' for the "
+       "methods.\n"},
+      {"", "A = 1\nCall MSWAPCR(A)", 2, "",
+       "<stdin>:2:6: syntax error: unknown method 'MSWAPCR'; did you mean mSwapRC?\n"
+       "    Call MSWAPCR(A)\n         ^\n"},
+      {"", "frobnicate", 2, "",
+       "<stdin>:1:1: syntax error: unknown method 'frobnicate'\n    frobnicate\n    ^\n"},
+      // A call that fails before the method runs: only the error, naming the
+      // argument, and the declaration.
+      {"mDet", "", 1, "",
+       "Run-time error '449': Argument not optional: argument 1 (mtrA) of mDet is missing\n"
+       "    Function mDet(mtrA() As Double) As Double\n"},
+      {"mSist [0,0] [[2,1],[1,3]]", "", 1, "",
+       "Run-time error '449': Argument not optional: argument 3 (vetB) of mSist is missing\n"
+       "    Sub mSist(vetX() As Double, mtrA() As Double, vetB() As Double)\n"},
+      {"mSwapRC [[1]] \"R\" 1 1e10", "", 1, "",
+       "Run-time error '6': Overflow: argument 4 (RC2) of mSwapRC is beyond the range of a Long\n"
+       "    Sub mSwapRC(mtrA() As Double, rc As String, RC1 As Long, RC2 As Long)\n"},
+      {"", "A = 1\n? mDet(A)", 1, "",
+       "<stdin>:2: Run-time error '13': Type mismatch: argument 1 (mtrA) of mDet is not an array "
+       "of numbers\n    Function mDet(mtrA() As Double) As Double\n"},
+      {"mDet [[1,2],[3]]", "", 2, "",
+       "nodrel: argument 1, column 8: syntax error: row 2 has 1 element, row 1 has 2\n"
+       "    [[1,2],[3]]\n           ^\n"},
+      // The README's script client.
+      {"",
+       "mMakeMatrI A, 3\nA(1, 2) = 2\n? \"det =\", mDet(A)\nmMakeVectNul B, 3\nB(1) = 1\n"
+       "B(2) = 2\nB(3) = 3\nmMakeVectNul X, 3\nmSist X, A, B\n? \"x =\", X(1), X(2), X(3)",
+       0, "det = 1\nx = -3 2 3\n", ""},
+      // Element access, and the bounds of an array.
+      {"--literal",
+       "A = [[1,2],[3,4]]\nA(2,1) = 5.5\n? A(2,1), A, LBound(A), UBound(A, 2)\nA(3,1) = 0", 1,
+       "5.5\n[[1,2],[5.5,4]]\n1 2\n", "<stdin>:4: Run-time error '9': Subscript out of range\n"},
+      {"", "A = [1]\n? A\n? Z", 2, "",
+       "<stdin>:3:3: syntax error: Z is not defined\n    ? Z\n      ^\n"},
+      // A script that is no text is not echoed.
+      {"",
+       std::string("A = 1\n\x7F"
+                   "ELF\x02\x01\0\\",
+                   14),
+       2, "",
+       "nodrel: <stdin>: not a text file: line 2, column 1 holds "
+       "\"\\x7FELF\\x02\\x01\\x00\\\\\"\n"},
       {"--format", "", 2, "", "nodrel: option '--format' needs a value\n" + kUsage},
       {"--format x mDet [[1]]", "", 2, "",
        "nodrel: --format 'x': Run-time error '5': Invalid procedure call or argument\n"},
       {"-f a mDet", "", 2, "", "nodrel: a script and a method cannot be given together\n" + kUsage},
       // By reference: the call changes the variable; a new variable
       // receives the array the method makes; an assignment copies.
-      {"--literal", "A = [[4,7],[2,6]]\nB = A\nmInv A\n? A\n? B\nmMakeVectI V, 2\n? V", 0,
-       "0:[[0,0,0],[0,0.6,-0.7],[0,-0.2,0.4]]\n[[4,7],[2,6]]\n0:[0,1,1]\n", ""},
+      // Arrays in aligned columns, a vector in one row.
+      {"", "A = [[4,7],[2,6]]\nB = A\nmInv A\n? A\n? B\nmMakeVectI V, 2\n? V", 0,
+       "0     0     0\n0   0.6  -0.7\n0  -0.2   0.4\n4  7\n2  6\n0  1  1\n", ""},
       // ErrCode stays until the next call writes it; a value that is not a
       // variable is a temporary.
       {"", "S = [[1,1],[1,1]]\nmInv S\n? ErrCode, ErrMsg(ErrCode)\nmInv [[4,7],[2,6]]\n? ErrCode",
@@ -77,24 +124,26 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
        "mGetXsOfQuadr a, b, 0, [-3,2,1]\nM = missing\n"
        "mPolin C, [[0,1],[1,3]], 2, M\n? a, b\n? C",
        0, "1 -3\n0:[0,1,2]\n", ""},
-      {"", "? 1, [1,2], \"x\", True, 2.5; Empty, Null\n?", 0,
-       "1\n+1.0000E+00  +2.0000E+00  \nx True 2.5 Empty Null\n\n", ""},
+      {"", "? 1, [1,2], \"x\", True, 2.5; Empty, Null\n?", 0, "1\n1  2\nx True 2.5 Empty Null\n\n",
+       ""},
       {"--format=0.0", "? [1.25, -2], 0:[1.25, -2]", 0, "+1.3  -2.0  \n-2.0  \n", ""},
       // What mPrint cannot print is shown as written.
       {"", "? 2:[1, 2], [], [[[1]]], [\"a\"]\n? 0.1, -0, 1e300, -inf", 0,
-       "2:[1,2]\n[]\n[[[1]]]\n[\"a\"]\n0.1 -0 1e+300 -inf\n", ""},
+       "1  2\n[]\n[[[1]]]\n[\"a\"]\n0.1 -0 1e+300 -inf\n", ""},
       {"", "x = screen\nmPrint 3, x, \"msgbox\"", 0, "\n3.0000E+00  \n", ""},
       {"", stop, 1, "1\n", "<stdin>:2: " + error9},
       {"-k", stop, 1, "1\n2\n3\n", "<stdin>:2: " + error9 + "<stdin>:4: " + error9},
       // Arguments left out at the end still count.
       {"", "mInv A, ,", 1, "",
        "<stdin>:1: Run-time error '450': Wrong number of arguments or invalid property "
-       "assignment\n"},
-      // Syntax errors stop everything before it runs.
+       "assignment: mInv takes 1 argument, 3 given\n    Sub mInv(mtrDest() As Double)\n"},
+      // Syntax errors stop everything before it runs; a bracket left open is
+      // shown where it was opened.
       {"", "? 1\nmInv [1,\n? 2\n? 3 4\n", 2, "",
-       "<stdin>:3:1: syntax error: expected a number, a text, empty, null, true or false, found "
-       "'?'\n    ? 2\n    ^\n<stdin>:4:5: syntax error: unexpected a number after the "
-       "statement\n    ? 3 4\n        ^\n"},
+       "<stdin>:2:6: syntax error: '[' is not closed (line 3 starts '?')\n    mInv [1,\n         "
+       "^\n"
+       "<stdin>:4:5: syntax error: unexpected a number after the statement\n    ? 3 4\n        "
+       "^\n"},
       {"", "\tfoo = = 1", 2, "",
        "<stdin>:1:8: syntax error: expected a value, found '='\n    \tfoo = = 1\n    \t      ^\n"},
       {"-e", "' hello\nA = 1\n? A\n", 0, "hello\n> A = 1\n> ? A\n1\n", ""},
@@ -104,13 +153,19 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
     std::vector<std::string> args;
     std::istringstream words(c.args);
     for (std::string w; words >> w;) args.push_back(w);
-    if (!c.script.empty()) args.insert(args.end(), {"-f", "-"});
+    if (!c.script.empty()) args.push_back("-");
     const Outcome r = run(args, c.script);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.status, c.status);
   }
-  EXPECT_EQ(run({"-f", "/nonexistent/script"}).status, 2);
+  // A script that cannot be read: the system's reason.
+  for (const auto& [path, reason] : {std::pair<std::string, std::string>{"/", "Is a directory"},
+                                     {"/nonexistent/script", "No such file or directory"}}) {
+    const Outcome r = run({"-f", path});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "nodrel: " + path + ": " + reason + "\n");
+  }
 }
 
 TEST(HostTest, HelpListingAndTour) {
@@ -125,15 +180,35 @@ TEST(HostTest, HelpListingAndTour) {
     if (line.rfind("    ", 0) != 0) declarations.push_back(line);
   }
   ASSERT_EQ(declarations.size(), methods().size());
-  EXPECT_EQ(declarations[12],
-            "Sub mSwapRC(mtrA() As Double, rc As String, RC1 As Long, RC2 As Long)");
   EXPECT_EQ(declarations[20],
             "Sub mPrint(ToPrint As Variant, Optional obj As Variant, Optional Perif As Variant, "
             "Optional frmt As Variant, Optional Comment As Variant, Optional RowCol As Variant, "
             "Optional Append As Variant, Optional Modal As Variant)");
-  EXPECT_EQ(declarations[33], "Function mGetYPolin(x As Double, Coeff() As Double) As Double");
-  EXPECT_NE(list.out.find("    Exchanges two rows (rc \"R\") or columns (\"C\"); writes mtrA\n"),
-            std::string::npos);
+  EXPECT_NE(
+      list.out.find("    Exchanges two rows (rc R) or two columns (rc C) of mtrA; writes mtrA\n"),
+      std::string::npos);
+  // Help for one method, and every method's example runs.
+  const Outcome sist = run({"--help", "MSIST"});
+  EXPECT_EQ(sist.out.substr(0, sist.out.find('\n')),
+            "Sub mSist(vetX() As Double, mtrA() As Double, vetB() As Double)");
+  EXPECT_NE(
+      sist.out.find(
+          "\nWrites:   vetX (in place), mtrA (in place), vetB (in place)\nNeeds:    vetX with "
+          "indices 1..n"),
+      std::string::npos);
+  for (const MethodInfo& m : methods()) {
+    if (m.name == "mShowAbout") continue;  // it waits for a user
+    SCOPED_TRACE(method_example(m));
+    std::vector<std::string> args;
+    std::istringstream words(method_example(m).substr(7));
+    for (std::string w; words >> w;) {
+      args.push_back(w.front() == '\'' ? w.substr(1, w.size() - 2) : w);
+    }
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("ErrCode = 0:"), std::string::npos);
+  }
   // The tour is its script echoed.
   const Outcome tour = run({});
   EXPECT_EQ(tour.status, 0);

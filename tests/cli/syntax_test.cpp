@@ -57,9 +57,11 @@ TEST(SyntaxTest, Values) {
        "Array 1..2,1..2 [Integer 1,String \"x\";Boolean False,Double 2.5]"},
       {"", "column 1: expected a value, found the end of the input"},
       {"[1,2", "column 5: expected ',' or ']', found the end of the input"},
-      {"[[1,2],[3]]", "column 8: this list has 1 elements, the first one of its level 2"},
-      {"[[1],2]", "column 6: a value where the first element of this level is a list"},
-      {"[1,[2]]", "column 4: a list where the first element of this level is a value"},
+      {"[[1,2],[3]]", "column 8: row 2 has 1 element, row 1 has 2"},
+      {"[[[1],[2]],[[3]]]", "column 12: list [2] has 1 element, list [1] has 2"},
+      {"[[[1],[2]],[[3],[4,5]]]", "column 17: list [2][2] has 2 elements, list [1][1] has 1"},
+      {"[[1],2]", "column 6: row 2 is a value, row 1 a list"},
+      {"[1,[2]]", "column 4: element [2] is a list, element [1] a value"},
       {"0:[]", "column 1: an array never dimensioned has no bounds"},
       {"0:1:[1,2]", "column 1: 2 lower bounds for an array of 1 dimensions"},
       {"1.5:[1]", "column 1: a lower bound is a whole number within 32 bits"},
@@ -99,9 +101,13 @@ std::string render(const Expr& e) {
     case Expr::Kind::kErrCode: return "ErrCode";
     case Expr::Kind::kLeftOut: return "_";
     case Expr::Kind::kErrMsg: return "ErrMsg(" + render(e.args.front()) + ")";
+    case Expr::Kind::kElement:
+    case Expr::Kind::kBound:
     case Expr::Kind::kCall: break;
   }
-  std::string text = std::string(e.method->name) + "(";
+  std::string text = e.kind == Expr::Kind::kCall    ? std::string(e.method->name) + "("
+                     : e.kind == Expr::Kind::kBound ? (e.name == "ubound" ? "UBound(" : "LBound(")
+                                                    : e.name + "(";
   for (std::size_t k = 0; k < e.args.size(); ++k) text += (k ? ", " : "") + render(e.args[k]);
   return text + ")";
 }
@@ -117,6 +123,12 @@ std::string render(const Script& s) {
     const bool call = st.kind == Statement::Kind::kCall;
     if (st.kind == Statement::Kind::kAssign) text += st.name + " = " + render(st.exprs.front());
     if (st.kind == Statement::Kind::kComment) text += "'" + st.text;
+    if (st.kind == Statement::Kind::kAssignElement) {
+      text += st.name + "(";
+      for (std::size_t k = 0; k + 1 < st.exprs.size(); ++k)
+        text += (k ? ", " : "") + render(st.exprs[k]);
+      text += ") = " + render(st.exprs.back());
+    }
     if (st.kind == Statement::Kind::kPrint || call) {
       text += call ? std::string(st.method->name) + "(" : "?";
       for (std::size_t k = 0; k < st.exprs.size(); ++k) {
@@ -139,6 +151,7 @@ TEST(SyntaxTest, Scripts) {
       {"MINV()\nInitialize_dMatr", "mInv() | Initialize_dMatr()"},
       {"x = screen\nmPrint 1, x\ny = missing", "x = screen | mPrint(1, x) | y = Missing"},
       {"? mGetYPolin(2, mDet([[1]]) )", "? mGetYPolin(2, mDet([[1]]))"},
+      {"A(1, 2) = B(2)\n? UBound(A), LBound(A, 2)", "a(1, 2) = b(2) | ? UBound(a), LBound(a, 2)"},
       {"\xEF\xBB\xBF"
        "A = 1\r\nValue_2 = -0:[1]\r\n",
        "a = 1 | value_2 = 0:[1]"},
@@ -146,15 +159,18 @@ TEST(SyntaxTest, Scripts) {
       {"x = mInv(A)", "1:5: mInv returns no value; call it as a statement\n"},
       {"mDet = 3", "1:6: expected a value, found '='\n"},
       {"Let mDet = 3", "1:5: 'mDet' is a reserved name, not a variable\n"},
-      {"foo", "1:1: 'foo' is neither a method nor an assignment\n"},
-      {"Call foo", "1:6: expected the name of a method after Call, found 'foo'\n"},
+      {"mDett A", "1:1: unknown method 'mDett'; did you mean mDet?\n"},
+      {"Call 2", "1:6: expected the name of a method after Call, found a number\n"},
+      {"A(1, ) = 2", "1:6: an index is missing\n"},
+      {"? UBound(A, 1, 2)", "1:3: UBound takes an array and a dimension or not\n"},
       {"? ErrMsg 4", "1:10: expected '(' after ErrMsg, found a number\n"},
       {"? Call", "1:3: 'Call' cannot stand for a value\n"},
       {"[1]", "1:1: expected a statement, found '['\n"},
-      {"mInv(A", "1:7: expected ')', found the end of the input\n"},
+      {"mInv(A", "1:5: '(' is not closed\n"},
       {"A = [\nB = 2\nC = )\nD = 4",
-       "2:1: expected a number, a text, empty, null, true or false, found 'B'\n"
-       "3:5: expected a value, found ')'\n"},
+       "1:5: '[' is not closed (line 2 starts 'B')\n3:5: expected a value, found ')'\n"},
+      {"A = [1,\n  x]", "2:3: expected a number, a text, empty, null, true or false, found 'x'\n"},
+      {"A = [[4, 7],\n", "1:5: '[' is not closed\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

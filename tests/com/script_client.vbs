@@ -130,7 +130,8 @@ Check "mGetYPolin", Abs(m.mGetYPolin(at, coefficients) - 7) < 1E-12 And VarType(
 Dim tall, selector
 tall = Matrix(3, 2, Array(1, 2, 3, 4, 5, 6))
 selector = "R"
-m.mSwapRC tall, selector, 1, 2
+' The orders as texts by value: each read, never freed by the server.
+m.mSwapRC tall, selector, "1", "2"
 Check "mSwapRC", IsMatrix(tall, 3, 2, Array(3, 4, 1, 2, 5, 6))
 
 ' A destination too small: error 9 at element (1, 2), element (1, 1) written.

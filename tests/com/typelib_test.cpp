@@ -141,6 +141,12 @@ TEST(TypeLibrary, FunctionTableFollowsTheMethodTable) {
         S_OK);
     ASSERT_EQ(count, names.size());
     EXPECT_EQ(text_of(names[0]), widen(method.name));
+    // Object browsers show the method's line of help.
+    BSTR help = nullptr;
+    ASSERT_EQ(info->GetDocumentation(function->memid, nullptr, &help, nullptr, nullptr), S_OK);
+    EXPECT_FALSE(method.help.empty());
+    EXPECT_EQ(text_of(help), widen(method.help));
+    SysFreeString(help);
 
     for (std::size_t a = 0; a < method.args.size(); ++a) {
       const ArgumentInfo& argument = method.args[a];

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "print/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 namespace nodrel::detail {
 namespace {

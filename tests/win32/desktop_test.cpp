@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "about/win32_about.hpp"
+#include "platform/win32/about_dialog.hpp"
 #include "nodrel/about.hpp"
 #include "nodrel/matr.hpp"
 #include "support/values.hpp"

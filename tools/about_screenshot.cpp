@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "about/desktop/dialogs.hpp"
+#include "platform/fltk/dialogs.hpp"
 #include "nodrel/desktop.hpp"
 #include "nodrel/matr.hpp"
 

@@ -1,7 +1,7 @@
 // The default platform on POSIX systems: the controlling terminal as the
 // message box, the desktop's clipboard through its command-line tools, and
 // files by their path as given.
-#include "print/posix_platform.hpp"
+#include "platform/posix/posix_platform.hpp"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "nodrel/platform.hpp"
-#include "print/file_name.hpp"
+#include "platform/file_name.hpp"
 
 extern char** environ;
 
@@ -118,9 +118,9 @@ bool installed(std::string_view tool) {
   std::string_view dirs = path != nullptr ? path : "/usr/bin:/bin";
   while (true) {
     const std::size_t colon = dirs.find(':');
-    std::string dir(dirs.substr(0, colon));
+    std::string_view dir = dirs.substr(0, colon);
     if (dir.empty()) dir = ".";
-    const std::string candidate = dir + "/" + std::string(tool);
+    const std::string candidate = std::string(dir) + "/" + std::string(tool);
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         ::access(candidate.c_str(), X_OK) == 0) {

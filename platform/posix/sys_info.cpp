@@ -1,4 +1,4 @@
-#include "about/posix_sys_info.hpp"
+#include "platform/posix/sys_info.hpp"
 
 #include <spawn.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "about/desktop/dialogs.hpp"
+#include "platform/fltk/dialogs.hpp"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>

@@ -12,7 +12,7 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
-#include "print/file_name.hpp"
+#include "platform/file_name.hpp"
 
 namespace nodrel {
 namespace detail {

@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "about/desktop/dialogs.hpp"
-#include "about/posix_sys_info.hpp"
+#include "platform/fltk/dialogs.hpp"
+#include "platform/posix/sys_info.hpp"
 
 namespace nodrel::desktop {
 

@@ -1,6 +1,6 @@
 // The About box on Windows: the dialog, and the system information lookup
 // through the registry.
-#include "about/win32_about.hpp"
+#include "platform/win32/about_dialog.hpp"
 
 #include <cstdint>
 #include <exception>

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "about/posix_sys_info.hpp"
+#include "platform/posix/sys_info.hpp"
 #include "nodrel/about.hpp"
 
 namespace nodrel {

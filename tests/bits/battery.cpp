@@ -1,0 +1,302 @@
+// The same bits on every platform: one seeded battery of calls to the 36
+// methods, late bound by dispatch identifier as a script client calls them,
+// printed exactly: every double as its 64 bits in hex, every array with its
+// bounds, every error with its number and text, ErrCode after each call.
+// scripts/test.sh runs the Linux build and the Windows builds (under Wine)
+// and compares their outputs byte for byte.
+//
+//   nodrel_battery [OUTPUT [calls [seed]]]   (standard output, 3000 calls, seed 15)
+//
+// CTest runs it in each build (under Wine in the Windows builds), writing
+// tests/bits/battery.txt in the build folder.
+//
+// The values come from a fixed generator (splitmix64, whose arithmetic is
+// the same everywhere; no standard distribution, whose algorithm is the
+// library's choice). Orders are small and shapes mostly fit the method, with
+// one argument in six of another shape, kind or order, so that ErrCode
+// conditions and run-time errors come up often. Printing goes to "DEBUG" or
+// to in-memory user-interface objects; the message box, the clipboard and
+// files lead to a recording platform and the About box to a recording host:
+// nothing is shown and nothing is written outside the process.
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "nodrel/nodrel.hpp"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+using nodrel::ArgKind;
+using nodrel::DoubleArray;
+using nodrel::Variant;
+using nodrel::VariantArray;
+
+std::string out;       // the text of the whole run, written at the end
+std::string recorded;  // what the in-memory destinations received in one call
+
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+  bool one_in(int n) { return below(n) == 0; }
+
+ private:
+  std::uint64_t state_;
+};
+
+// Numbers a client passes: small integers (exact arithmetic, exact zeros and
+// singular matrices), fractions with full significands, and the extremes.
+double number(Random& r) {
+  switch (r.below(12)) {
+    case 0: return 0.0;
+    case 1: return r.one_in(2) ? -0.0 : 1e-310;
+    case 2: return r.one_in(2) ? 1e300 : -1e160;
+    case 3: return r.one_in(3) ? std::numeric_limits<double>::infinity() : 1e-200;
+    case 4: return static_cast<double>(static_cast<std::int64_t>(r.next() >> 40) % 1000) / 1000.0;
+    case 5:
+    case 6: return (static_cast<double>(r.next() >> 11) * 0x1p-53 - 0.5) * 8.0;  // all 53 bits
+    default: return static_cast<double>(r.below(11) - 5);
+  }
+}
+
+void hex(std::uint64_t v) {
+  static const char digits[] = "0123456789abcdef";
+  for (int s = 60; s >= 0; s -= 4) out += digits[(v >> s) & 15];
+}
+
+void show(const Variant& v);
+
+void show_bounds(const std::vector<nodrel::ArrayBound>& bounds) {
+  for (std::size_t d = 0; d < bounds.size(); ++d) {
+    out += (d > 0 ? "," : "") + std::to_string(bounds[d].lower) + ".." +
+           std::to_string(bounds[d].upper());
+  }
+}
+
+void show(const Variant& v) {
+  using nodrel::VariantKind;
+  switch (v.kind()) {
+    case VariantKind::kMissing: out += "Missing"; return;
+    case VariantKind::kEmpty: out += "Empty"; return;
+    case VariantKind::kNull: out += "Null"; return;
+    case VariantKind::kBoolean: out += *v.boolean() ? "True" : "False"; return;
+    case VariantKind::kInteger: out += "Long " + std::to_string(*v.integer()); return;
+    case VariantKind::kDouble:
+      out += "Double ";
+      hex(std::bit_cast<std::uint64_t>(*v.real()));
+      return;
+    case VariantKind::kString: out += "String \"" + *v.string() + "\""; return;
+    default: break;
+  }
+  if (const DoubleArray* a = v.double_array()) {
+    out += "Doubles ";
+    show_bounds(a->bounds());
+    out += " [";
+    for (std::size_t k = 0; k < a->storage().size(); ++k) {
+      if (k > 0) out += ' ';
+      hex(std::bit_cast<std::uint64_t>(a->storage()[k]));
+    }
+    out += "]";
+  } else if (const VariantArray* a = v.array()) {
+    out += "Variants ";
+    show_bounds(a->bounds);
+    out += " [";
+    for (std::size_t k = 0; k < a->elements.size(); ++k) {
+      if (k > 0) out += ", ";
+      show(a->elements[k]);
+    }
+    out += "]";
+  } else {
+    out += "Object";
+  }
+}
+
+// In-memory destinations: what mPrint and the About box deliver is kept.
+struct Memo : nodrel::TextBox {
+  std::string text;
+  std::string get_Text() override { return text; }
+  void put_Text(const std::string& t) override { text = t, recorded += "Text=" + t + "|"; }
+};
+struct Sheet : nodrel::Form {
+  void Cls() override { recorded += "Cls|"; }
+  void Print(const std::string& t) override { recorded += "Print " + t + "|"; }
+};
+struct Caption : nodrel::Label {
+  std::string caption;
+  std::string get_Caption() override { return caption; }
+  void put_Caption(const std::string& c) override { caption = c, recorded += "Caption=" + c + "|"; }
+};
+struct Spool : nodrel::Printer {
+  void Print(const std::string& t) override { recorded += "Print " + t + "|"; }
+  void EndDoc() override { recorded += "EndDoc|"; }
+};
+struct Recorder : nodrel::Platform {
+  std::string clipboard;
+  void message_box(const std::string& t) override { recorded += "MsgBox " + t + "|"; }
+  std::string clipboard_get_text() override { return clipboard; }
+  void clipboard_clear() override { clipboard.clear(); }
+  void clipboard_set_text(const std::string& t) override {
+    clipboard = t, recorded += "Clipboard " + t + "|";
+  }
+  void write_file(const std::string& p, const std::string& t, bool append) override {
+    recorded += "File " + p + (append ? " +" : " =") + t + "|";
+  }
+};
+struct NoRegistry : nodrel::SysInfoServices {
+  long open_key(std::uint32_t, const std::string&, std::uint32_t, std::uintptr_t&) override {
+    return 2;  // not found
+  }
+  long query_value(std::uintptr_t, const std::string&, std::uint32_t&, unsigned char*,
+                   std::uint32_t&) override {
+    return 2;
+  }
+  void close_key(std::uintptr_t) override {}
+  bool file_exists(const std::string&) override { return false; }
+  void start_program(const std::string& p) override { recorded += "Start " + p + "|"; }
+  void message_box(const std::string& t) override { recorded += "MsgBox " + t + "|"; }
+};
+struct AboutRecorder : nodrel::AboutHost {
+  NoRegistry registry;
+  void show(const nodrel::AboutTexts& t, const std::function<void()>& sys_info) override {
+    recorded += "About " + t.caption + "/" + t.title + "/" + t.version + "|";
+    sys_info();  // the button pressed once
+  }
+  nodrel::SysInfoServices& services() override { return registry; }
+};
+
+DoubleArray array(Random& r, std::int32_t rows, std::int32_t cols) {
+  const std::int32_t lower = r.one_in(4) ? 1 : 0;
+  DoubleArray a = cols < 0 ? DoubleArray::zeros(rows) : DoubleArray::zeros(rows, cols);
+  std::vector<nodrel::ArrayBound> bounds = a.bounds();
+  for (auto& b : bounds) b = {lower, static_cast<std::uint32_t>(b.upper() + 1 - lower)};
+  DoubleArray shaped(bounds);
+  for (double& x : shaped.storage()) x = number(r);
+  return shaped;
+}
+
+// An argument of the kind and name the method declares, or with one chance
+// in six something else.
+Variant argument(Random& r, const nodrel::ArgumentInfo& info, std::int32_t order,
+                 std::shared_ptr<nodrel::Object> (&objects)[4]) {
+  const std::string_view name = info.name;
+  const bool odd = r.one_in(6);
+  switch (info.kind) {
+    case ArgKind::kDouble: return odd ? Variant("x") : Variant(number(r));
+    case ArgKind::kLong: return odd ? Variant(r.below(40) - 10) : Variant(r.below(order + 2));
+    case ArgKind::kString: return odd ? Variant::null() : Variant(r.one_in(2) ? "R" : "c");
+    case ArgKind::kDoubleArray: {
+      if (odd) {
+        switch (r.below(4)) {
+          case 0: return Variant();
+          case 1: return VariantArray::vector({1.5, "2", r.one_in(2) ? Variant::null() : "x"});
+          case 2: return array(r, order, -1);
+          default: return array(r, order + 1, 2);
+        }
+      }
+      if (name == "mtrPts") {
+        return r.one_in(3) ? array(r, 2, order + 2) : array(r, order + 2, 2);
+      }
+      if (name == "Coeff" || name == "vetCoeff") {
+        return array(r, r.one_in(4) ? 10 + r.below(30) : r.below(6), -1);  // high powers too
+      }
+      if (name.substr(0, 3) == "vet") return array(r, order, -1);
+      return array(r, order, r.one_in(5) ? order + 1 : order);
+    }
+    case ArgKind::kVariant: break;
+  }
+  if (r.one_in(3)) return Variant::missing();
+  if (name == "obj") return Variant(objects[r.below(4)]);
+  if (name == "Perif") return Variant(r.one_in(2) ? "DEBUG" : "Object");
+  if (name == "frmt") return Variant(r.one_in(2) ? "0.000" : r.one_in(2) ? "#,##0.0#" : "0.0E+00");
+  if (name == "Comment") return Variant("Comment");
+  if (name == "ToPrint" || name == "VarArray") {
+    switch (r.below(4)) {
+      case 0: return Variant(number(r));
+      case 1: return VariantArray::matrix({{1, "2.5"}, {Variant(), 4}});
+      default: return array(r, order, r.one_in(2) ? -1 : order);
+    }
+  }
+  if (name == "NoPoints") return odd ? Variant("two") : Variant(r.below(order + 3));
+  return odd ? Variant("maybe") : Variant(r.one_in(2));  // RowCol, Append, Modal, MaxF
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long calls = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 3000;
+  Random r(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 15);
+  auto platform = std::make_shared<Recorder>();
+  nodrel::set_default_platform(platform);
+  nodrel::set_about_host(std::make_shared<AboutRecorder>());
+  std::shared_ptr<nodrel::Object> objects[4] = {std::make_shared<Memo>(), std::make_shared<Sheet>(),
+                                                std::make_shared<Caption>(),
+                                                std::make_shared<Spool>()};
+  nodrel::Matr m;
+  m.set_locale(nodrel::Locale::c());
+  m.set_platform(platform);
+  const auto methods = nodrel::methods();
+  // Variables the calls share, so that one call's results feed the next.
+  Variant shared[3];
+  for (long call = 0; call < calls; ++call) {
+    const nodrel::MethodInfo& method = methods[static_cast<std::size_t>(r.below(36))];
+    const std::int32_t order = 1 + r.below(4);
+    std::vector<Variant> own(method.args.size());
+    std::vector<Variant*> args;
+    for (std::size_t k = 0; k < method.args.size(); ++k) {
+      const bool share = method.args[k].kind == ArgKind::kDoubleArray && r.one_in(3);
+      Variant* slot = share ? &shared[r.below(3)] : &own[k];
+      if (!share || r.one_in(4)) *slot = argument(r, method.args[k], order, objects);
+      args.push_back(slot);
+    }
+    out += "#" + std::to_string(call) + " " + std::string(method.name) + "\n";
+    for (std::size_t k = 0; k < args.size(); ++k) {
+      out += "  " + std::string(method.args[k].name) + " = ";
+      show(*args[k]);
+      out += "\n";
+    }
+    recorded.clear();
+    try {
+      const Variant result = nodrel::invoke(m, method.dispid, args);
+      out += "  -> ";
+      show(result);
+    } catch (const nodrel::Error& e) {
+      out += "  -> Error " + std::to_string(e.code()) + ": " + e.what();
+    } catch (const std::exception& e) {
+      out += std::string("  -> C++ exception: ") + e.what();
+    }
+    out += ", ErrCode " + std::to_string(m.ErrCode()) + "\n";
+    for (std::size_t k = 0; k < args.size(); ++k) {
+      if (method.args[k].role == nodrel::ArgRole::kRead) continue;
+      out += "  " + std::string(method.args[k].name) + " := ";
+      show(*args[k]);
+      out += "\n";
+    }
+    if (!recorded.empty()) out += "  delivered " + recorded + "\n";
+  }
+  // Binary: a line ends in one byte on every platform.
+  std::FILE* file = argc > 1 ? std::fopen(argv[1], "wb") : stdout;
+#ifdef _WIN32
+  if (argc <= 1) _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  if (file == nullptr || std::fwrite(out.data(), 1, out.size(), file) != out.size()) return 1;
+  if (argc > 1 && std::fclose(file) != 0) return 1;
+  return 0;
+}

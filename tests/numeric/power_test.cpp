@@ -1,0 +1,101 @@
+// The correctly rounded power on the cases that decide it: the values IEEE
+// 754 fixes (zeros, infinities, NaN), exact ties, the neighbours of the
+// overflow and underflow thresholds, subnormals, and results where a product
+// rounded after each step misses. Each expected value is the exact power
+// rounded by hand (exact rationals), checked on every platform the suite runs
+// on; tests/numeric/power_exact_test.cpp holds millions more against MPFR.
+#include "numeric/power.hpp"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "support/values.hpp"
+
+namespace nodrel::numeric {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+const double kQuietNan = std::bit_cast<double>(std::uint64_t{0x7FF8000000000123ULL});
+const double kSignallingNan = std::bit_cast<double>(std::uint64_t{0xFFF0000000000123ULL});
+
+TEST(PowerTest, ExactPowerRoundedToNearestEven) {
+  struct Row {
+    const char* what;
+    double x;
+    std::int32_t n;
+    double expected;
+  };
+  const Row rows[] = {
+      {"0^0", 0.0, 0, 1.0},
+      {"inf^0", -kInf, 0, 1.0},
+      {"NaN^0", kSignallingNan, 0, 1.0},
+      {"a square", 3.0, 2, 9.0},
+      {"odd power of a negative base", -2.0, 3, -8.0},
+      {"even power of a negative base", -3.0, 4, 81.0},
+      {"negative exponent", 2.0, -3, 0.125},
+      {"1/9 rounded once", 3.0, -2, 0x1.c71c71c71c71cp-4},
+      {"-0 to an odd power", -0.0, 3, -0.0},
+      {"-0 to an even power", -0.0, 4, 0.0},
+      {"-0 to an odd negative power", -0.0, -3, -kInf},
+      {"0 to an even negative power", 0.0, -2, kInf},
+      {"-inf to an odd power", -kInf, 3, -kInf},
+      {"-inf to an odd negative power", -kInf, -3, -0.0},
+      {"inf to -1", kInf, -1, 0.0},
+      // 3^34 = 16677181699666569 lies halfway between two doubles.
+      {"tie to even", 3.0, 34, 16677181699666568.0},
+      {"odd power of 3, negative", -3.0, 33, -0x1.3bfefa65abb83p+52},
+      {"tenth power, negative exponent", -10.0, -5, -0x1.4f8b588e368f1p-17},
+      // Where x·x·x or 1/(x·x·x), each product rounded, is one unit off.
+      {"seventh power", 0x1.076ce2fae421cp+0, 7, 0x1.38b9ae11ff89bp+0},
+      {"fourth power", 0x1.a6233241a8c82p+0, 4, 0x1.d930b45089ea7p+2},
+      {"reciprocal of a cube", 0x1.5bc8fbb97239cp+0, -3, 0x1.9866b2aa34743p-2},
+      // The overflow threshold 2^1024 - 2^970 between consecutive bases.
+      {"cube below the overflow threshold", 0x1.428a2f98d728ap+341, 3, 0x1.ffffffffffffcp+1023},
+      {"cube beyond it", 0x1.428a2f98d728bp+341, 3, kInf},
+      {"fifth power to the largest double", 0x1.bdb8cdadbe120p+204, 5, 0x1.fffffffffffffp+1023},
+      {"fifth power beyond it, negative", -0x1.bdb8cdadbe121p+204, 5, -kInf},
+      {"reciprocal cube beyond the threshold", 0x1.965fea53d6e3cp-342, -3, kInf},
+      {"reciprocal cube below it", 0x1.965fea53d6e3dp-342, -3, 0x1.ffffffffffffep+1023},
+      {"2^1024", 2.0, 1024, kInf},
+      // Around 2^-1075, half the smallest subnormal, and 2^-1022.
+      {"cube below half the smallest subnormal", 0x1.965fea53d6e3cp-359, 3, 0.0},
+      {"cube above it", 0x1.965fea53d6e3dp-359, 3, 0x0.0000000000001p-1022},
+      {"seventh power above it, negative", -0x1.588cea3f093bep-154, 7, -0x0.0000000000001p-1022},
+      {"reciprocal cube above it", 0x1.428a2f98d728ap+358, -3, 0x0.0000000000001p-1022},
+      {"reciprocal cube below it", 0x1.428a2f98d728bp+358, -3, 0.0},
+      {"2^-1075: a tie between 0 and 2^-1074", 2.0, -1075, 0.0},
+      {"0.5^1074", 0.5, 1074, 0x0.0000000000001p-1022},
+      {"cube to the largest subnormal", 0x1.428a2f98d728ap-341, 3, 0x0.ffffffffffffep-1022},
+      {"cube to the smallest normal", 0x1.428a2f98d728bp-341, 3, 0x1p-1022},
+      {"27·2^-1080 rounds to 0", 0x1.8p-359, 3, 0.0},
+      {"125·2^-1074 is exact", 0x1.4p-356, 3, 0x0.000000000007dp-1022},
+      {"243·2^-1075: a subnormal tie", 0x1.8p-214, 5, 0x0.000000000007ap-1022},
+      {"a subnormal base", 0x0.0000000000003p-1022, -1, kInf},
+      {"a subnormal base to a negative power", 0x1p-1060, -3, kInf},
+      // Bases next to 1 with the largest exponents.
+      {"(1 + 2^-52)^(2^31 - 1)", 0x1.0000000000001p+0, 2147483647, 0x1.00000800001ffp+0},
+      {"(1 + 2^-52)^-2^31", 0x1.0000000000001p+0, -2147483647 - 1, 0x1.fffff000004p-1},
+      {"(1 - 2^-53)^-2^31", 0x1.fffffffffffffp-1, -2147483647 - 1, 0x1.000004000008p+0},
+      {"(1 - 2^-53)^(2^31 - 1)", 0x1.fffffffffffffp-1, 2147483647, 0x1.fffff80000101p-1},
+      {"(1 - 2^-53)^1000", 0x1.fffffffffffffp-1, 1000, 0x1.ffffffffffc18p-1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.what) + ": " + number(row.x) + "^" + std::to_string(row.n));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(power(row.x, row.n)),
+              std::bit_cast<std::uint64_t>(row.expected));
+  }
+  // A NaN comes back quiet, with its sign and payload, for every exponent
+  // but 0.
+  for (const std::int32_t n : {1, 2, -1, 3, -7}) {
+    SCOPED_TRACE(n);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(power(kQuietNan, n)), 0x7FF8000000000123ULL);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(power(kSignallingNan, n)), 0xFFF8000000000123ULL);
+  }
+}
+
+}  // namespace
+}  // namespace nodrel::numeric
