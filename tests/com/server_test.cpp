@@ -79,13 +79,20 @@ TEST_F(ServerTest, CanUnloadNowFollowsObjectsAndLocks) {
   EXPECT_EQ(can_unload_now_(), S_FALSE) << "two objects and a lock";
   first.reset();
   EXPECT_EQ(can_unload_now_(), S_FALSE) << "one object and a lock";
+
+  // Objects and locks count apart: the lock goes while an object lives, then
+  // a lock stays after the last object.
+  const auto lock = [&](BOOL on) {
+    ComPtr<IClassFactory> f = factory();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->LockServer(on), S_OK);
+  };
+  lock(FALSE);
+  EXPECT_EQ(can_unload_now_(), S_FALSE) << "one object";
+  lock(TRUE);
   second.reset();
   EXPECT_EQ(can_unload_now_(), S_FALSE) << "a lock";
-
-  classes = factory();
-  ASSERT_TRUE(classes);
-  EXPECT_EQ(classes->LockServer(FALSE), S_OK);
-  classes.reset();
+  lock(FALSE);
   EXPECT_EQ(can_unload_now_(), S_OK);
 }
 

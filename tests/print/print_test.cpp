@@ -90,6 +90,8 @@ TEST_F(PrintTest, Layouts) {
       // "-0.00" reads back as zero but carries its sign; "(5)" reads back negative.
       {"no plus before a minus", DoubleArray::vector({-0.001, -0.0}), "0.00", kMissing,
        "\r\n-0.00  +0.00  "},
+      {"no plus before a minus that is read back", DoubleArray::vector({-0.001}), "$0.00",
+       kMissing, "\r\n-$0.00  "},
       {"no plus before a negative", DoubleArray::vector({-5, 5}), "0;(0)", kMissing,
        "\r\n(5)  +5  "},
       {"a number: no plus", 2.5, kMissing, kMissing, "\r\n2.5000E+00  "},
