@@ -45,6 +45,10 @@ rm -f fuzz-*.log
 for build in windows windows32; do
   stress=$(find "build/${build}" -name nodrel_com_stress.exe 2>/dev/null | head -n 1)
   [ -n "$stress" ] || continue
+  if [ "$build" = windows32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    summary+=("${build} COM stress: not run (this machine runs no 32-bit program)")
+    continue
+  fi
   loader=wine
   [ "$build" = windows ] && [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64
   seed_file="build/${build}/stress-next-seed"

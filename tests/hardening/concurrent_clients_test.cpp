@@ -5,7 +5,6 @@
 // under ThreadSanitizer, which reports any unsynchronised access to them.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -16,28 +15,10 @@
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 #include "support/fakes.hpp"
+#include "support/values.hpp"
 
 namespace nodrel {
 namespace {
-
-// Every value a call leaves, as text: the result or the error, then the
-// arguments (doubles by their bits).
-std::string text_of(const Variant& v) {
-  std::string out = std::to_string(static_cast<int>(v.kind())) + ":";
-  if (const double* x = v.real()) {
-    std::uint64_t bits;
-    std::memcpy(&bits, x, sizeof bits);
-    out += std::to_string(bits);
-  } else if (const std::string* s = v.string()) {
-    out += *s;
-  } else if (const bool* b = v.boolean()) {
-    out += *b ? "T" : "F";
-  } else if (const DoubleArray* a = v.double_array()) {
-    for (const ArrayBound& b : a->bounds()) out += std::to_string(b.lower) + "+" + std::to_string(b.count) + ",";
-    for (double x : a->storage()) out += text_of(Variant(x)) + ";";
-  }
-  return out;
-}
 
 // Every method once, in table order, with arguments of the kinds the table
 // gives it; mPrint prints to a text box of the thread's own.
@@ -72,11 +53,11 @@ std::string every_method(int rounds) {
         args.push_back(&v);
       }
       try {
-        seen += text_of(invoke(m, method.dispid, args));
+        seen += show(invoke(m, method.dispid, args));
       } catch (const Error& e) {
         seen += "error " + std::to_string(e.code());
       }
-      for (const Variant& v : values) seen += " " + text_of(v);
+      for (const Variant& v : values) seen += " " + show(v);
       seen += " " + std::to_string(m.ErrCode()) + "|" + box->text + "\n";
     }
     // A run-time error and its description, from the one table of them.
