@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -159,12 +161,18 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.status, c.status);
   }
-  // A script that cannot be read: the system's reason.
-  for (const auto& [path, reason] : {std::pair<std::string, std::string>{"/", "Is a directory"},
-                                     {"/nonexistent/script", "No such file or directory"}}) {
+  // A script that cannot be read: the system's reason. Windows refuses to
+  // open a directory as a file (access denied) where POSIX says what it is.
+#ifdef _WIN32
+  const int directory = EACCES;
+#else
+  const int directory = EISDIR;
+#endif
+  for (const auto& [path, reason] : {std::pair<std::string, int>{"/", directory},
+                                     {"/nonexistent/script", ENOENT}}) {
     const Outcome r = run({"-f", path});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "nodrel: " + path + ": " + reason + "\n");
+    EXPECT_EQ(r.err, "nodrel: " + path + ": " + std::strerror(reason) + "\n");
   }
 }
 
