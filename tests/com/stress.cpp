@@ -256,8 +256,9 @@ int main(int argc, char** argv) {
       fail("private memory grew on the same calls", seed, -1,
            static_cast<long>(after[2] - after[1]));
     }
-    std::printf("seed %llu: %ld calls x 3, private bytes %zu, %zu, %zu\n", seed, calls, after[0],
-                after[1], after[2]);
+    std::printf("seed %llu: %ld calls x 3, private bytes %llu, %llu, %llu\n", seed, calls,
+                static_cast<unsigned long long>(after[0]), static_cast<unsigned long long>(after[1]),
+                static_cast<unsigned long long>(after[2]));
   }
   factory->Release();
   if (can_unload_now() != S_OK) fail("DllCanUnloadNow is not S_OK", 0, -1, 0);
