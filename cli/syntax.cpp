@@ -827,9 +827,18 @@ class Parser {
   // [2][1]" or "element [1][2][2]" otherwise; `first`: the first of its level.
   static std::string item_name(const Reading& r, bool first) {
     const std::size_t depth = r.path.size();
-    if (r.dims == 2 && depth == 1) return "row " + std::to_string(first ? 1 : r.path[0]);
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on
+    // "[" + std::to_string(...) inlined here.
+    if (r.dims == 2 && depth == 1) {
+      std::string row = "row ";
+      return row.append(std::to_string(first ? 1 : r.path[0]));
+    }
     std::string text = depth == r.dims ? "element " : "list ";
-    for (std::size_t p : r.path) text += "[" + std::to_string(first ? 1 : p) + "]";
+    for (std::size_t p : r.path) {
+      text += '[';
+      text += std::to_string(first ? 1 : p);
+      text += ']';
+    }
     return text;
   }
 
