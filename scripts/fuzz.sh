@@ -34,7 +34,11 @@ for target in number_text format script invoke; do
     -max_total_time="$duration" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
     -jobs="$jobs" -workers="$jobs" -artifact_prefix="${findings}/" \
     "$corpus" "fuzz/corpus/${target}" >"$log" 2>&1 || status=1
-  runs=$(grep -h '^stat::number_of_executed_units' "$log" fuzz-*.log 2>/dev/null |
+  # With -jobs, each job's own log (fuzz-N.log) holds its count, and the
+  # campaign's log repeats one of them: count the jobs' logs where there are.
+  counted=("$log")
+  compgen -G 'fuzz-*.log' >/dev/null && counted=(fuzz-*.log)
+  runs=$(grep -h '^stat::number_of_executed_units' "${counted[@]}" 2>/dev/null |
     awk '{s += $2} END {print s + 0}')
   summary+=("fuzz_${target}: ${runs} executions, $(ls "$findings" | wc -l) findings")
 done
