@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fastpath/driver.hpp"
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 

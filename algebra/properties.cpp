@@ -3,7 +3,7 @@
 // equals 0.0 and a NaN equals every value. There is no tolerance.
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 

@@ -2,7 +2,7 @@
 // and the transpose.
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 

@@ -1,7 +1,7 @@
 #include "cli/help.hpp"
 
 #include "cli/report.hpp"
-#include "server/method_table.hpp"
+#include "binding/method_table.hpp"
 
 namespace nodrel::cli {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "matr/memory.hpp"
+#include "runtime/memory.hpp"
 #include "numeric/block.hpp"
 #include "numeric/elimination.hpp"
 #include "numeric/products.hpp"

@@ -23,7 +23,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.hpp"
-#include "matr/number_text.hpp"
+#include "runtime/number_text.hpp"
 #include "nodrel/double_array.hpp"
 #include "print/compose.hpp"
 #include "print/format.hpp"

@@ -45,7 +45,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.hpp"
-#include "matr/number_text.hpp"
+#include "runtime/number_text.hpp"
 #include "nodrel/dispatch.hpp"
 #include "nodrel/double_array.hpp"
 #include "nodrel/error.hpp"

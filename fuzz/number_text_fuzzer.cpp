@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_support.hpp"
-#include "matr/number_text.hpp"
+#include "runtime/number_text.hpp"
 #include "nodrel/variant.hpp"
 
 namespace nodrel::fuzz {

@@ -10,7 +10,7 @@
 
 #include "fastpath/driver.hpp"
 #include "linalg/elimination.hpp"
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 #include "numeric/elimination.hpp"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/double_array.hpp"
 #include "numeric/tolerance.hpp"
 

@@ -7,7 +7,7 @@
 //   coefficients (0, 0, 0, 1) at x = -2 -> -8
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/matr.hpp"
 
 namespace nodrel {

@@ -8,7 +8,7 @@
 // singular system (code 4) long before the fit itself would be meaningless.
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 

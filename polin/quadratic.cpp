@@ -9,7 +9,7 @@
 //   (1, −2, 1), y = −1    -> no root; with MaxF the vertex x1 = 1
 #include <cstdint>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 #include "nodrel/matr.hpp"
 
 namespace nodrel {

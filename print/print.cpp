@@ -2,7 +2,7 @@
 // it to the destination its arguments name.
 #include <cstdint>
 
-#include "matr/memory.hpp"
+#include "runtime/memory.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 #include "print/compose.hpp"

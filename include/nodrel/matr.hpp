@@ -1,6 +1,6 @@
 // Matr: the component's one class. Its 36 public methods are the whole
 // interface; they are declared here in the order of the automation interface
-// and defined in the folder of their subsystem (matr/, algebra/, linalg/,
+// and defined in the folder of their subsystem (runtime/, algebra/, linalg/,
 // polin/, print/, about/).
 //
 // Matrices and vectors belong to the caller and are passed by reference as

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "nodrel_h.h"
-#include "server/com/com_ptr.hpp"
+#include "com/com_ptr.hpp"
 
 namespace nodrel::com::test {
 

@@ -1,4 +1,4 @@
-#include "server/com/module.hpp"
+#include "com/module.hpp"
 
 #include <oleauto.h>
 

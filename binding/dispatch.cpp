@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "nodrel/error.hpp"
-#include "server/method_table.hpp"
+#include "binding/method_table.hpp"
 
 namespace nodrel {
 

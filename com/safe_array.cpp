@@ -1,4 +1,4 @@
-#include "server/com/safe_array.hpp"
+#include "com/safe_array.hpp"
 
 #include <oleauto.h>
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 
 namespace nodrel {
 

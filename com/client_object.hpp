@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "nodrel/variant.hpp"
-#include "server/com/com_ptr.hpp"
+#include "com/com_ptr.hpp"
 
 namespace nodrel::com {
 

@@ -1,4 +1,4 @@
-#include "server/com/client_object.hpp"
+#include "com/client_object.hpp"
 
 #include <oleauto.h>
 
@@ -7,8 +7,8 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel/platform.hpp"
-#include "server/com/text.hpp"
-#include "server/com/variant_convert.hpp"
+#include "com/text.hpp"
+#include "com/variant_convert.hpp"
 
 namespace nodrel::com {
 

@@ -1,4 +1,4 @@
-#include "server/com/variant_convert.hpp"
+#include "com/variant_convert.hpp"
 
 #include <oleauto.h>
 
@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "nodrel/error.hpp"
-#include "server/com/client_object.hpp"
-#include "server/com/safe_array.hpp"
-#include "server/com/text.hpp"
+#include "com/client_object.hpp"
+#include "com/safe_array.hpp"
+#include "com/text.hpp"
 
 namespace nodrel::com {
 

@@ -11,7 +11,7 @@
 // The flags are derived from the operands and the result instead of being
 // read from the floating-point environment: the derivation is exact for the
 // five operations used here, costs no call into <cfenv>, and cannot be
-// reordered away by the compiler. tests/matr/fp_check_test.cpp proves it
+// reordered away by the compiler. tests/runtime/fp_check_test.cpp proves it
 // against the hardware's own flags.
 //
 //   FpFlags f;
@@ -28,7 +28,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "matr/memory.hpp"
+#include "runtime/memory.hpp"
 #include "numeric/power.hpp"
 
 namespace nodrel::detail {

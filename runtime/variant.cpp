@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "matr/number_text.hpp"
+#include "runtime/number_text.hpp"
 #include "nodrel/error.hpp"
 
 namespace nodrel {

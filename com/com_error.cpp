@@ -1,4 +1,4 @@
-#include "server/com/com_error.hpp"
+#include "com/com_error.hpp"
 
 #include <oleauto.h>
 
@@ -8,8 +8,8 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel_h.h"
-#include "server/com/com_ptr.hpp"
-#include "server/com/text.hpp"
+#include "com/com_ptr.hpp"
+#include "com/text.hpp"
 
 namespace nodrel::com {
 

@@ -1,7 +1,7 @@
-#include "server/com/class_factory.hpp"
+#include "com/class_factory.hpp"
 
-#include "server/com/matr_object.hpp"
-#include "server/com/module.hpp"
+#include "com/matr_object.hpp"
+#include "com/module.hpp"
 
 namespace nodrel::com {
 

@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "nodrel_h.h"
-#include "server/com/class_factory.hpp"
-#include "server/com/module.hpp"
-#include "server/com/registration.hpp"
+#include "com/class_factory.hpp"
+#include "com/module.hpp"
+#include "com/registration.hpp"
 
 // Thread notifications stay on (no DisableThreadLibraryCalls): the runtime
 // is linked in statically and keeps per-thread state that it frees when a

@@ -18,7 +18,7 @@
 
 #include "nodrel/matr.hpp"
 #include "nodrel_h.h"
-#include "server/com/com_ptr.hpp"
+#include "com/com_ptr.hpp"
 
 namespace nodrel::com {
 

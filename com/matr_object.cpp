@@ -1,4 +1,4 @@
-#include "server/com/matr_object.hpp"
+#include "com/matr_object.hpp"
 
 #include <oleauto.h>
 
@@ -9,11 +9,11 @@
 
 #include "nodrel/dispatch.hpp"
 #include "nodrel/error.hpp"
-#include "server/com/call_frame.hpp"
-#include "server/com/com_error.hpp"
-#include "server/com/module.hpp"
-#include "server/com/script_arguments.hpp"
-#include "server/com/text.hpp"
+#include "com/call_frame.hpp"
+#include "com/com_error.hpp"
+#include "com/module.hpp"
+#include "com/script_arguments.hpp"
+#include "com/text.hpp"
 
 namespace nodrel::com {
 

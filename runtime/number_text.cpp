@@ -1,4 +1,4 @@
-#include "matr/number_text.hpp"
+#include "runtime/number_text.hpp"
 
 #include <charconv>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "server/com/call_frame.hpp"
+#include "com/call_frame.hpp"
 
 #include <exception>
 
-#include "server/com/variant_convert.hpp"
+#include "com/variant_convert.hpp"
 
 namespace nodrel::com {
 

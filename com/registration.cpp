@@ -1,4 +1,4 @@
-#include "server/com/registration.hpp"
+#include "com/registration.hpp"
 
 #include <oleauto.h>
 #include <olectl.h>
@@ -8,8 +8,8 @@
 #include <string>
 
 #include "nodrel_h.h"
-#include "server/com/com_ptr.hpp"
-#include "server/com/module.hpp"
+#include "com/com_ptr.hpp"
+#include "com/module.hpp"
 
 namespace nodrel::com {
 

@@ -1,4 +1,4 @@
-#include "server/com/text.hpp"
+#include "com/text.hpp"
 
 #include <oleauto.h>
 

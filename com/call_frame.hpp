@@ -27,7 +27,7 @@
 #include "nodrel/dispatch.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/variant.hpp"
-#include "server/com/safe_array.hpp"
+#include "com/safe_array.hpp"
 
 namespace nodrel::com {
 

@@ -1,5 +1,5 @@
 // Reading the method table: the listing and the lookups of late binding.
-#include "server/method_table.hpp"
+#include "binding/method_table.hpp"
 
 #include <algorithm>
 #include <cstdint>

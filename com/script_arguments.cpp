@@ -1,4 +1,4 @@
-#include "server/com/script_arguments.hpp"
+#include "com/script_arguments.hpp"
 
 #include <oleauto.h>
 
@@ -8,10 +8,10 @@
 
 #include "nodrel/error.hpp"
 #include "nodrel/variant.hpp"
-#include "server/com/com_ptr.hpp"
-#include "server/com/safe_array.hpp"
-#include "server/com/text.hpp"
-#include "server/com/variant_convert.hpp"
+#include "com/com_ptr.hpp"
+#include "com/safe_array.hpp"
+#include "com/text.hpp"
+#include "com/variant_convert.hpp"
 
 namespace nodrel::com {
 

@@ -1,7 +1,7 @@
 // The floating-point check derives the IEEE 754 flags from operands and
 // result; here the derivation is held against the flags the hardware and the
 // mathematics library actually raise, over every pair of special operands.
-#include "matr/fp_check.hpp"
+#include "runtime/fp_check.hpp"
 
 #include <gtest/gtest.h>
 
