@@ -592,6 +592,106 @@ class Replacements final : public Members {
   double* dets_;
 };
 
+// ---- determinants side by side in the vector lanes ----
+//
+// At small orders the members of the inverse and of Cramer's rule are few
+// and short, and the bookkeeping of shared steps costs more than the steps
+// it saves. There each member goes through its own whole elimination, the
+// one the checked mDet runs on it, kern.lanes members at once: one in each
+// lane of kern.steps_lanes, whose lanes never mix. A member's determinant is
+// then the same double as by any other route.
+
+// Members of order up to this go side by side; kMaxLanes bounds the lanes
+// of any build.
+constexpr std::int32_t kLanesUpTo = 8;
+constexpr std::size_t kMaxLanes = 8;
+
+bool in_lanes(const Kernels& kern, std::int32_t order) {
+  return order >= 4 && order <= kLanesUpTo && kern.lanes <= kMaxLanes;
+}
+
+// The determinants of members [first, last), all of order `size`.
+// fill(members, v) loads member members[l] into lane l of v (the
+// arrangement of kern.steps_lanes); done(member, det) receives each
+// determinant. False when a member met a fault (see SharedElimination::alone
+// for why the product, and after a zero pivot the block, shows it).
+template <typename Fill, typename Done>
+bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t first,
+                       std::int32_t last, const Fill& fill, const Done& done) {
+  const std::size_t lanes = kern.lanes;
+  const auto order = static_cast<std::size_t>(size);
+  const std::size_t elements = order * order;
+  double v[kLanesUpTo * kLanesUpTo * kMaxLanes];
+  PivotProduct det[kMaxLanes];
+  std::int32_t members[kMaxLanes];
+  bool finite = true;
+  for (std::int32_t t0 = first; t0 < last; t0 += static_cast<std::int32_t>(lanes)) {
+    // A last group with lanes to spare repeats its last member there.
+    for (std::size_t l = 0; l < lanes; ++l) {
+      members[l] = std::min(t0 + static_cast<std::int32_t>(l), last - 1);
+      det[l] = PivotProduct{};
+    }
+    fill(members, v);
+    kern.steps_lanes(v, size, det);
+    for (std::size_t l = 0; l < lanes && t0 + static_cast<std::int32_t>(l) < last; ++l) {
+      PivotProduct& d = det[l];
+      d.product *= v[(elements - 1) * lanes + l];
+      bool block = true;
+      if (d.zero) {
+        double probe = 0.0;
+        for (std::size_t e = 0; e < elements; ++e) probe += v[e * lanes + l] * 0.0;
+        block = probe == 0.0;
+      }
+      finite = finite && std::isfinite(d.product) && block;
+      done(members[l], determinant_of(d));
+    }
+  }
+  return finite;
+}
+
+// The minors [first, last) of the inverse of a (order n), member t being a
+// without row t / n and column t % n, each written to out(t % n, t / n);
+// false on a fault. The members are independent: a split of the inverse
+// over threads hands each its own range.
+bool inverse_minors(const Kernels& kern, ConstBlock a, std::int32_t first, std::int32_t last,
+                    Block out) {
+  const auto n = static_cast<std::int32_t>(a.rows);
+  const auto fill = [&](const std::int32_t* members, double* v) {
+    std::int32_t rows[kMaxLanes];
+    std::int32_t cols[kMaxLanes];
+    for (std::size_t l = 0; l < kern.lanes; ++l) {
+      rows[l] = members[l] / n;
+      cols[l] = members[l] % n;
+    }
+    kern.load_minors(a.data, a.ld, n, rows, cols, v);
+  };
+  const auto done = [&](std::int32_t t, double det) {
+    out(static_cast<std::size_t>(t % n), static_cast<std::size_t>(t / n)) = det;
+  };
+  return lane_determinants(kern, n - 1, first, last, fill, done);
+}
+
+// The determinants [first, last) of Cramer's rule for a (order n) and b:
+// member k < n is a with column k replaced by b, member n is a itself;
+// dets[k] receives member k. False on a fault.
+bool cramer_determinants(const Kernels& kern, ConstBlock a, const double* b, std::int32_t first,
+                         std::int32_t last, double* dets) {
+  const std::size_t size = a.rows;
+  const std::size_t lanes = kern.lanes;
+  const auto fill = [&](const std::int32_t* members, double* v) {
+    for (std::size_t c = 0; c < size; ++c) {
+      const double* column = a.column(c);
+      double* to = v + c * size * lanes;
+      for (std::size_t l = 0; l < lanes; ++l) {
+        const double* src = static_cast<std::size_t>(members[l]) == c ? b : column;
+        for (std::size_t r = 0; r < size; ++r) to[r * lanes + l] = src[r];
+      }
+    }
+  };
+  const auto done = [&](std::int32_t t, double det) { dets[t] = det; };
+  return lane_determinants(kern, static_cast<std::int32_t>(size), first, last, fill, done);
+}
+
 }  // namespace
 
 Outcome inverse(ConstBlock source, Block result) {
@@ -654,6 +754,19 @@ Outcome inverse(ConstBlock source, Block result) {
     return divide(d) ? Outcome::kDone : Outcome::kFault;
   }
 
+  const Kernels& kern = kernels();
+  if (in_lanes(kern, n - 1)) {
+    Buffer work(order * order);
+    for (std::size_t j = 0; j < order; ++j) {
+      std::copy(a + j * lda, a + j * lda + order, work.data() + j * order);
+    }
+    double d = 0.0;
+    if (!determinant_in_place(work.data(), order, n, d)) return Outcome::kFault;
+    if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
+    if (!inverse_minors(kern, source, 0, n * n, result)) return Outcome::kFault;
+    return divide(d) ? Outcome::kDone : Outcome::kFault;
+  }
+
   // The elimination of a itself, step by step, forking the minors.
   Buffer whole(order * order);
   Ids row_ids(order);
@@ -678,7 +791,6 @@ Outcome inverse(ConstBlock source, Block result) {
   double slots[kMinorsUpTo * kMinorOrderUpTo * kMinorOrderUpTo];
   SharedElimination::Deferred deferred[kMinorsUpTo];
   if (n <= kInterleavedUpTo) shared.defer_into(slots, (order - 1) * (order - 1), deferred, n * n);
-  const Kernels& kern = kernels();
   Stage s{whole.data(), order, n, n, row_id, col_id, PivotProduct{}};
   bool forking = true;
   for (std::int32_t k = 0; k < n - 1; ++k) {
@@ -754,6 +866,21 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
       double dk = 0.0;
       if (!determinant_in_place(work, order, n, dk)) return Outcome::kFault;
       x[k] = dk / d;
+      if (!std::isfinite(x[k])) return Outcome::kFault;
+    }
+    return Outcome::kDone;
+  }
+  const Kernels& kern = kernels();
+  if (in_lanes(kern, n)) {
+    double dets[kLanesUpTo + 1];
+    if (!block_finite(a, lda, order, order) || !block_finite(b, order, order, 1) ||
+        !cramer_determinants(kern, matrix, b, 0, n + 1, dets)) {
+      return Outcome::kFault;
+    }
+    const double d = dets[n];
+    if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
+    for (std::int32_t k = 0; k < n; ++k) {
+      x[k] = dets[k] / d;
       if (!std::isfinite(x[k])) return Outcome::kFault;
     }
     return Outcome::kDone;

@@ -74,6 +74,18 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
+  // The steps 0..n-2 of `lanes` eliminations of order n at once, one block
+  // in each vector lane: element (i, j) of block l at
+  // v[(i + j * n) * lanes + l]. Each block goes through exactly what
+  // steps(block, n, n, n, det[l]) does to it (det: lanes entries).
+  void (*steps_lanes)(double* v, std::int32_t n, PivotProduct* det);
+  // Loads into v, in the arrangement of steps_lanes, the minors of order
+  // n - 1 of the n x n block a (element (i, j) at a[i + j * lda]): lane l
+  // holds a without row rows[l] and column cols[l] (lanes entries each).
+  void (*load_minors)(const double* a, std::size_t lda, std::int32_t n, const std::int32_t* rows,
+                      const std::int32_t* cols, double* v);
+  // The number of lanes of steps_lanes: the doubles of one vector.
+  std::size_t lanes;
   // Name of the build in use, for the benchmarks' records.
   const char* name;
 };
