@@ -297,52 +297,6 @@ class SharedElimination {
 
   bool finite() const { return finite_; }
 
-  // A member left to finish later.
-  struct Deferred {
-    double* v;
-    std::int32_t size;
-    PivotProduct det;
-    std::int32_t row;
-    std::int32_t col;
-  };
-
-  // Small orders: the members that go on alone are kept (in `slots`, one
-  // block of slot_size doubles each, at most `capacity` of them) and
-  // finished together by finish_deferred(). Each member's steps depend on
-  // one another (a division, then the update, then the next pivot search),
-  // but not on another member's: taking the members' steps in turn lets
-  // the processor overlap them. The steps of each member, and so its
-  // arithmetic, are the same.
-  void defer_into(double* slots, std::size_t slot_size, Deferred* list, std::int32_t capacity) {
-    slots_ = slots;
-    slot_size_ = slot_size;
-    deferred_ = list;
-    capacity_ = capacity;
-  }
-
-  void finish_deferred() {
-    std::int32_t longest = 0;
-    for (std::int32_t f = 0; f < used_; ++f) longest = std::max(longest, deferred_[f].size);
-    for (std::int32_t t = 0; t + 1 < longest; ++t) {
-      for (std::int32_t f = 0; f < used_; ++f) {
-        Deferred& d = deferred_[f];
-        if (t + 1 >= d.size) continue;
-        const auto ld = static_cast<std::size_t>(d.size);
-        kern_.step(d.v + t + static_cast<std::size_t>(t) * ld, ld, d.size - t, d.size - t,
-                   d.size - t, d.det);
-      }
-    }
-    for (std::int32_t f = 0; f < used_; ++f) {
-      Deferred& d = deferred_[f];
-      const auto size = static_cast<std::size_t>(d.size);
-      d.det.product *= d.v[(size - 1) + (size - 1) * size];
-      finite_ = finite_ && std::isfinite(d.det.product) &&
-                (!d.det.zero || block_finite(d.v, size, size, size));
-      members_.finish(d.row, d.col, determinant_of(d.det));
-    }
-    used_ = 0;
-  }
-
   // Pivot search along row 0 of the stage: the position of the first
   // largest magnitude, and whether that magnitude is reached once only and
   // is above the zero tolerance.
@@ -420,12 +374,6 @@ class SharedElimination {
       det.product *= s.v[static_cast<std::size_t>(r) + static_cast<std::size_t>(q) * s.ld];
       finite_ = finite_ && std::isfinite(det.product);
       members_.finish(row, col, determinant_of(det));
-      return;
-    }
-    if (slots_ != nullptr && used_ < capacity_) {
-      double* slot = slots_ + static_cast<std::size_t>(used_) * slot_size_;
-      gather(s, skip_row, cols, count, slot, size);
-      deferred_[used_++] = Deferred{slot, count, det, row, col};
       return;
     }
     gather(s, skip_row, cols, count, fork_.data(), size);
@@ -551,11 +499,6 @@ class SharedElimination {
   Ids chain_rows_;
   std::int32_t* chain_ids_ = nullptr;
   bool finite_ = true;
-  double* slots_ = nullptr;
-  std::size_t slot_size_ = 0;
-  Deferred* deferred_ = nullptr;
-  std::int32_t capacity_ = 0;
-  std::int32_t used_ = 0;
 };
 
 // The minors of the inverse: member (i, j) is a without row i and column j;
@@ -785,12 +728,6 @@ Outcome inverse(ConstBlock source, Block result) {
   Minors minors(n, result);
   SharedElimination shared(minors, n - 1, n);
   shared.set_chain_ids(chain_col_ids.data());
-  constexpr std::int32_t kInterleavedUpTo = 8;
-  constexpr std::int32_t kMinorsUpTo = kInterleavedUpTo * kInterleavedUpTo;
-  constexpr std::int32_t kMinorOrderUpTo = kInterleavedUpTo - 1;
-  double slots[kMinorsUpTo * kMinorOrderUpTo * kMinorOrderUpTo];
-  SharedElimination::Deferred deferred[kMinorsUpTo];
-  if (n <= kInterleavedUpTo) shared.defer_into(slots, (order - 1) * (order - 1), deferred, n * n);
   Stage s{whole.data(), order, n, n, row_id, col_id, PivotProduct{}};
   bool forking = true;
   for (std::int32_t k = 0; k < n - 1; ++k) {
@@ -831,7 +768,6 @@ Outcome inverse(ConstBlock source, Block result) {
     if (p > 0) std::swap(s.col_id[0], s.col_id[p]);
     SharedElimination::advance(s);
   }
-  shared.finish_deferred();
   // D: the last diagonal element multiplied in, as mDet does.
   s.det.product *= s.v[0];
   if (!std::isfinite(s.det.product) || !block_finite(whole.data(), order, order, order) ||
@@ -902,13 +838,8 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
   Scratch<double, kStackOrder + 1> dets(width);
   Replacements members(n, dets.data());
   SharedElimination shared(members, n, n + 1);
-  constexpr std::int32_t kInterleavedUpTo = 8;
-  double slots[(kInterleavedUpTo + 1) * kInterleavedUpTo * kInterleavedUpTo];
-  SharedElimination::Deferred deferred[kInterleavedUpTo + 1];
-  if (n <= kInterleavedUpTo) shared.defer_into(slots, order * order, deferred, n + 1);
   shared.drop_columns(Stage{whole.data(), order, n, n + 1, row_id, col_id, PivotProduct{}}, -1, 0,
                       n);
-  shared.finish_deferred();
   if (!shared.finite()) return Outcome::kFault;
   const double d = dets.data()[n];
   if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
