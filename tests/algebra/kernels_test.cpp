@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <random>
 #include <string>
 #include <vector>
 
+#include "numeric/tolerance.hpp"
 #include "support/values.hpp"
 
 namespace nodrel::numeric {
@@ -84,6 +88,79 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
       }
       k->rank1(m, n, mult.data(), x.data(), 1, c.data(), ld);
       EXPECT_TRUE(same_block(c, want)) << "rank1";
+    }
+  }
+}
+
+// steps_lanes against steps on each block alone, and load_minors against
+// the minors read one by one. Each letter is one block: r reals, t small
+// integers (ties of magnitude, exact zero pivots), z a first row of zeros,
+// e a first row whose largest magnitude is the tolerance itself (a zero
+// pivot) and f the next double above it (a pivot), n an infinity or a NaN.
+// Blocks go into the lanes in order, so neighbouring letters share a step.
+TEST(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
+  std::mt19937_64 engine(0x1au);
+  const struct {
+    std::int32_t order;
+    const char* blocks;
+  } cases[] = {{4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntze"}, {8, "fttezrtf"},
+               {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
+  for (const Kernels* k : {&baseline_kernels(), &kernels()}) {
+    for (const auto& [order, kinds] : cases) {
+      SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
+      const auto n = static_cast<std::size_t>(order), lanes = k->lanes;
+      std::vector<Block> blocks;
+      for (const char* kind = kinds; *kind != 0; ++kind) {
+        Block b = values(engine, n * n);
+        for (double& x : b) x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
+        if (*kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
+        for (std::size_t j = 0; j < n && std::string("zef").find(*kind) != std::string::npos; ++j) {
+          const double top = *kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
+          b[j * n] = *kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
+        }
+        blocks.push_back(b);
+      }
+      for (std::size_t first = 0; first < blocks.size(); first += lanes) {
+        std::vector<double> v(n * n * lanes);
+        std::vector<PivotProduct> got(lanes), want(lanes);
+        for (std::size_t l = 0; l < lanes; ++l) {
+          Block& b = blocks[std::min(first + l, blocks.size() - 1)];
+          for (std::size_t e = 0; e < n * n; ++e) v[e * lanes + l] = b[e];
+          got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
+          k->steps(b.data(), n, order, order, want[l]);
+        }
+        k->steps_lanes(v.data(), order, got.data());
+        for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
+          SCOPED_TRACE("block " + std::to_string(first + l));
+          Block lane(n * n);
+          for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
+          EXPECT_TRUE(same_block(lane, blocks[first + l]));
+          EXPECT_EQ(number(got[l].product), number(want[l].product));
+          EXPECT_EQ(got[l].exchanges, want[l].exchanges);
+          EXPECT_EQ(got[l].zero, want[l].zero);
+        }
+      }
+      // The minors of an order + 1 block, lanes now on one row, now on
+      // several.
+      const std::size_t m = n + 1, lda = m + 1;
+      const Block a = values(engine, lda * m);
+      std::vector<std::int32_t> rows(lanes), cols(lanes);
+      for (std::size_t l = 0; l < lanes; ++l) {
+        rows[l] = static_cast<std::int32_t>(order % 2 == 0 ? n / 2 : engine() % m);
+        cols[l] = static_cast<std::int32_t>(engine() % m);
+      }
+      std::vector<double> v(n * n * lanes);
+      k->load_minors(a.data(), lda, order + 1, rows.data(), cols.data(), v.data());
+      for (std::size_t l = 0; l < lanes; ++l) {
+        for (std::size_t j = 0; j < n; ++j) {
+          for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t r = i + (i >= static_cast<std::size_t>(rows[l]) ? 1 : 0);
+            const std::size_t c = j + (j >= static_cast<std::size_t>(cols[l]) ? 1 : 0);
+            EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
+                << "minor lane " << l << " (" << i << ", " << j << ")";
+          }
+        }
+      }
     }
   }
 }
