@@ -11,6 +11,7 @@ namespace nodrel::numeric {
 namespace {
 
 std::atomic<unsigned> forced_count{0};
+std::atomic<std::uint64_t> splits{0};
 
 // Set on the threads of a split call while they run a chunk, the calling
 // thread included: a call made from a chunk runs whole where it is.
@@ -60,6 +61,8 @@ unsigned thread_count() {
 
 void force_thread_count(unsigned count) { forced_count.store(count, std::memory_order_relaxed); }
 
+std::uint64_t split_calls() { return splits.load(std::memory_order_relaxed); }
+
 void run_chunks(std::size_t count, std::size_t grain, std::uint64_t work, ChunkFunction function,
                 void* context) {
   if (count == 0) return;
@@ -74,6 +77,7 @@ void run_chunks(std::size_t count, std::size_t grain, std::uint64_t work, ChunkF
     function(context, 0, count);
     return;
   }
+  splits.fetch_add(1, std::memory_order_relaxed);
   const auto start = [&](std::size_t part) {
     const std::size_t at = units * part / parts * grain;
     return at < count ? at : count;

@@ -44,6 +44,11 @@ unsigned thread_count();
 // processor and the environment say; 0 goes back to them.
 void force_thread_count(unsigned count);
 
+// How many calls have been split across threads so far in this process,
+// for the tests (that a case is large enough to be split) and the
+// benchmarks' records.
+std::uint64_t split_calls();
+
 using ChunkFunction = void (*)(void* context, std::size_t begin, std::size_t end);
 
 // The untyped core of parallel_for.

@@ -4,11 +4,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <new>
+#include <random>
 #include <set>
 #include <thread>
 #include <vector>
+
+#include "numeric/elimination.hpp"
+#include "numeric/products.hpp"
 
 namespace nodrel::numeric {
 namespace {
@@ -76,6 +83,109 @@ TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
                               }),
                  std::bad_alloc);
     EXPECT_EQ(finished.load(), 2);
+  }
+}
+
+// Column-major, rows x cols: reals in -1..1 scaled so that determinants of
+// order `rows` stay far from overflow, or integers in -3..3, whose ties send
+// the inverse's and Cramer's minors their own ways early.
+std::vector<double> random_block(std::size_t rows, std::size_t cols, bool integers) {
+  std::mt19937_64 engine(rows * 1000 + cols);
+  std::uniform_int_distribution<int> small(-3, 3);
+  std::uniform_real_distribution<double> real(-1.0, 1.0);
+  const double n = static_cast<double>(rows);
+  const double scale = std::exp(-(0.5 * std::lgamma(n + 1.0) - 0.5 * n * std::log(3.0)) / n);
+  std::vector<double> v(rows * cols);
+  for (double& x : v) x = integers ? small(engine) : real(engine) * scale;
+  return v;
+}
+
+// The outputs of an engine, its outcome last.
+using EngineRun = std::function<std::vector<double>()>;
+
+EngineRun product_of(std::size_t m, std::size_t n, std::size_t k) {
+  return [=] {
+    const std::vector<double> a = random_block(m, k, false), b = random_block(k, n, false);
+    std::vector<double> c = random_block(m, n, false);
+    const Outcome o = multiply(ConstBlock{a.data(), m, m, k}, ConstBlock{b.data(), k, k, n},
+                               Block{c.data(), m, m, n});
+    c.push_back(static_cast<double>(o));
+    return c;
+  };
+}
+
+EngineRun elimination_of(std::size_t n) {
+  return [=] {
+    std::vector<double> v = random_block(n, n, false);
+    PivotProduct det;
+    eliminate(v.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
+    v.insert(v.end(), {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0});
+    return v;
+  };
+}
+
+EngineRun diagonal_of(std::size_t rows, std::size_t cols) {
+  return [=] {
+    std::vector<double> v = random_block(rows, cols, false);
+    const Outcome o = reduce_diagonal(Block{v.data(), rows, rows, cols});
+    v.push_back(static_cast<double>(o));
+    return v;
+  };
+}
+
+EngineRun inverse_of(std::size_t n, bool integers) {
+  return [=] {
+    const std::vector<double> a = random_block(n, n, integers);
+    std::vector<double> out(n * n);
+    const Outcome o = inverse(ConstBlock{a.data(), n, n, n}, Block{out.data(), n, n, n});
+    out.push_back(static_cast<double>(o));
+    return out;
+  };
+}
+
+EngineRun cramer_of(std::size_t n, bool integers) {
+  return [=] {
+    const std::vector<double> a = random_block(n, n, integers);
+    const std::vector<double> b = random_block(n, 1, false);
+    std::vector<double> x(n);
+    const Outcome o = cramer(ConstBlock{a.data(), n, n, n}, b.data(), x.data());
+    x.push_back(static_cast<double>(o));
+    return x;
+  };
+}
+
+// Every engine that splits its work gives the bits of the single thread
+// with 2 and 3 threads, at orders where it does split.
+TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
+  const struct {
+    const char* name;
+    EngineRun run;
+  } engines[] = {
+      {"product 150x160 by 160x170", product_of(150, 170, 160)},
+      {"elimination of order 300", elimination_of(300)},
+      {"diagonal reduction 300x340", diagonal_of(300, 340)},
+      {"inverse of order 48, reals", inverse_of(48, false)},
+      {"inverse of order 48, integers", inverse_of(48, true)},
+      {"Cramer's rule of order 80, reals", cramer_of(80, false)},
+      {"Cramer's rule of order 80, integers", cramer_of(80, true)},
+  };
+  for (const auto& engine : engines) {
+    SCOPED_TRACE(engine.name);
+    std::vector<double> alone;
+    {
+      ForcedThreads forced(1);
+      alone = engine.run();
+    }
+    EXPECT_EQ(alone.back(), static_cast<double>(Outcome::kDone));
+    for (const unsigned threads : {2u, 3u}) {
+      SCOPED_TRACE(testing::Message() << threads << " threads");
+      ForcedThreads forced(threads);
+      const std::uint64_t splits = split_calls();
+      const std::vector<double> split = engine.run();
+      EXPECT_GT(split_calls(), splits);
+      ASSERT_EQ(split.size(), alone.size());
+      EXPECT_EQ(std::memcmp(split.data(), alone.data(), alone.size() * sizeof(double)), 0);
+    }
   }
 }
 
