@@ -712,8 +712,9 @@ Outcome inverse(ConstBlock source, Block result) {
     return divide(d) ? Outcome::kDone : Outcome::kFault;
   }
 
-  // The minors are computed by about n^5 / 60 multiply-adds.
-  const std::uint64_t work = std::uint64_t{order} * order * order * order * order / 64;
+  // The minors take about n^5 / 60 operations, each step's at a quarter of
+  // the product kernel's pace or less (measured: 3.6 ms at order 48).
+  const std::uint64_t work = std::uint64_t{order} * order * order * order * order / 4;
   double d = 0.0;
   const Outcome walked = walk_in_parts(work, [&](Share share) {
     double part_d = 0.0;
@@ -845,8 +846,9 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
     return Outcome::kDone;
   }
   Scratch<double, kStackOrder + 1> dets(order + 1);
-  // The determinants are computed by about n^4 / 12 multiply-adds.
-  const std::uint64_t work = std::uint64_t{order} * order * order * order / 16;
+  // The determinants take about n^4 / 12 operations, at a third of the
+  // product kernel's pace or less (measured: 18 ms at order 200).
+  const std::uint64_t work = std::uint64_t{order} * order * order * order / 4;
   const Outcome walked = walk_in_parts(
       work, [&](Share share) { return replacements_walk(matrix, b, dets.data(), share); });
   if (walked != Outcome::kDone) return walked;

@@ -17,10 +17,10 @@
 // chunks throw, the caller gets the first chunk's. A thread that cannot be
 // started leaves its chunk to the calling thread.
 //
-// Below a work of kParallelWorkFrom (in multiply-adds, as the caller
-// estimates them), with a single thread to use, or inside a chunk (a call
-// nested in another is never split again), body runs once on the calling
-// thread with the whole range.
+// Below a work of kParallelWorkFrom (as the caller estimates it), with a
+// single thread to use, or inside a chunk (a call nested in another is
+// never split again), body runs once on the calling thread with the whole
+// range.
 #ifndef NODREL_NUMERIC_PARALLEL_HPP
 #define NODREL_NUMERIC_PARALLEL_HPP
 
@@ -31,9 +31,13 @@
 
 namespace nodrel::numeric {
 
-// Thread creation and joining cost tens of microseconds; a call is split
-// from about a millisecond of work on.
-inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 21;
+// The work of a call is counted in multiply-adds at the pace of the product
+// kernel (some 15 a nanosecond on one core of a current processor); an
+// engine whose operations go slower counts each for several. Starting and
+// joining a thread costs tens of microseconds, so a call is split from a
+// quarter of a millisecond of work on (a product of order 162, an inverse
+// of order 28, Cramer's rule of order 64, an elimination of order 400).
+inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
 
 // The threads a call may use: the processor's hardware threads, capped by
 // the environment variable NODREL_THREADS (a decimal number from 1 on, read

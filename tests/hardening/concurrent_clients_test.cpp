@@ -99,7 +99,7 @@ std::size_t threads_of_process() {
 // on three threads: the bits of a single thread, and not one thread left
 // once the calls have returned.
 TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
-  constexpr std::int32_t kProductOrder = 160;
+  constexpr std::int32_t kProductOrder = 200;
   constexpr std::int32_t kInverseOrder = 48;
   const auto matrix = [](std::int32_t n, int seed) {
     DoubleArray a = DoubleArray::zeros(n, n);

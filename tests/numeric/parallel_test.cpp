@@ -161,11 +161,11 @@ TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
     const char* name;
     EngineRun run;
   } engines[] = {
-      {"product 150x160 by 160x170", product_of(150, 170, 160)},
-      {"elimination of order 300", elimination_of(300)},
-      {"diagonal reduction 300x340", diagonal_of(300, 340)},
-      {"inverse of order 48, reals", inverse_of(48, false)},
-      {"inverse of order 48, integers", inverse_of(48, true)},
+      {"product 160x170 by 170x180", product_of(160, 180, 170)},
+      {"elimination of order 400", elimination_of(400)},
+      {"diagonal reduction 400x440", diagonal_of(400, 440)},
+      {"inverse of order 40, reals", inverse_of(40, false)},
+      {"inverse of order 40, integers", inverse_of(40, true)},
       {"Cramer's rule of order 80, reals", cramer_of(80, false)},
       {"Cramer's rule of order 80, integers", cramer_of(80, true)},
   };
