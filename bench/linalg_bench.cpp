@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "nodrel/matr.hpp"
+#include "numeric/parallel.hpp"
 #include "reference/reference.hpp"
 
 namespace {
@@ -273,12 +274,47 @@ void register_printing() {
   });
 }
 
+// The orders where the work is split across threads, Nodrel alone (the
+// literal reading of the inverse at order 192 would run for hours). Run once
+// with NODREL_THREADS=1 and once without to see what the threads bring; the
+// records say how many threads were used.
+void register_large_orders() {
+  benchmark::AddCustomContext("nodrel_threads", std::to_string(nodrel::numeric::thread_count()));
+  const DoubleArray a = random_matrix(1000, 1000, 1), b = random_matrix(1000, 1000, 2);
+  add("mMult/nodrel", 1000, [a, b](benchmark::State& state) {
+    nodrel::Matr m;
+    DoubleArray c;
+    for (auto _ : state) {
+      m.mMult(c, a, b);
+      benchmark::DoNotOptimize(c.storage().data());
+    }
+  });
+  const DoubleArray d = random_matrix(512, 512, 5);
+  add("mDet/nodrel", 512, [d](benchmark::State& state) {
+    nodrel::Matr m;
+    for (auto _ : state) benchmark::DoNotOptimize(m.mDet(d));
+  });
+  for (const std::int32_t n : {96, 192}) {
+    const DoubleArray i = random_matrix(n, n, 7);
+    add("mInv/nodrel", n, [i](benchmark::State& state) {
+      nodrel::Matr m;
+      DoubleArray work = i;
+      for (auto _ : state) {
+        work = i;
+        m.mInv(work);
+        benchmark::DoNotOptimize(work.storage().data());
+      }
+    });
+  }
+}
+
 [[maybe_unused]] const bool kRegistered = [] {
   register_products();
   register_determinants();
   register_inverses();
   register_systems();
   register_printing();
+  register_large_orders();
   return true;
 }();
 

@@ -1,0 +1,193 @@
+#include "numeric/parallel.hpp"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <random>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "numeric/elimination.hpp"
+#include "numeric/products.hpp"
+
+namespace nodrel::numeric {
+namespace {
+
+struct ForcedThreads {
+  explicit ForcedThreads(unsigned count) { force_thread_count(count); }
+  ~ForcedThreads() { force_thread_count(0); }
+};
+
+// Each index visited once, chunks on grain boundaries, one thread per
+// chunk with the caller's among them, and a call nested in a chunk never
+// split.
+TEST(ParallelFor, ChunksCoverTheRangeOnceOnAThreadEach) {
+  struct Case {
+    unsigned threads;
+    std::size_t count, grain;
+    std::uint64_t work;
+    std::size_t chunks;
+  };
+  const Case cases[] = {
+      {1, 100, 1, kParallelWorkFrom, 1},      {2, 100, 1, kParallelWorkFrom, 2},
+      {3, 100, 24, kParallelWorkFrom, 3},     {3, 30, 24, kParallelWorkFrom, 2},
+      {3, 100, 1, kParallelWorkFrom - 1, 1},  {3, 2, 1, kParallelWorkFrom, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.threads << " threads, count " << c.count << ", grain "
+                                    << c.grain << ", work " << c.work);
+    ForcedThreads forced(c.threads);
+    std::vector<std::atomic<int>> visits(c.count);
+    std::vector<std::size_t> begins(c.count, 0);
+    std::vector<std::thread::id> ids(c.count);
+    std::atomic<int> split_inside{0};
+    parallel_for(c.count, c.grain, c.work, [&](std::size_t begin, std::size_t end) {
+      for (std::size_t i = begin; i < end; ++i) {
+        ++visits[i];
+        begins[i] = begin;
+        ids[i] = std::this_thread::get_id();
+      }
+      parallel_for(4, 1, kParallelWorkFrom, [&](std::size_t b, std::size_t e) {
+        if (b == 0 && e != 4) ++split_inside;
+      });
+    });
+    std::set<std::size_t> starts(begins.begin(), begins.end());
+    std::set<std::thread::id> threads(ids.begin(), ids.end());
+    for (const auto& v : visits) EXPECT_EQ(v.load(), 1);
+    for (const std::size_t b : starts) EXPECT_EQ(b % c.grain, 0u);
+    EXPECT_EQ(starts.size(), c.chunks);
+    EXPECT_EQ(threads.size(), c.chunks);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 1u);
+    // Only a call that ran whole may split the call nested in it.
+    EXPECT_EQ(split_inside.load(), c.chunks == 1 && c.threads > 1 ? 1 : 0);
+  }
+}
+
+TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
+  for (const std::size_t failing : {0u, 2u}) {
+    SCOPED_TRACE(failing);
+    ForcedThreads forced(3);
+    std::atomic<int> finished{0};
+    EXPECT_THROW(parallel_for(3, 1, kParallelWorkFrom,
+                              [&](std::size_t begin, std::size_t) {
+                                if (begin == failing) throw std::bad_alloc();
+                                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                                ++finished;
+                              }),
+                 std::bad_alloc);
+    EXPECT_EQ(finished.load(), 2);
+  }
+}
+
+// Column-major, rows x cols: reals in -1..1 scaled so that determinants of
+// order `rows` stay far from overflow, or integers in -3..3, whose ties send
+// the inverse's and Cramer's minors their own ways early.
+std::vector<double> random_block(std::size_t rows, std::size_t cols, bool integers) {
+  std::mt19937_64 engine(rows * 1000 + cols);
+  std::uniform_int_distribution<int> small(-3, 3);
+  std::uniform_real_distribution<double> real(-1.0, 1.0);
+  const double n = static_cast<double>(rows);
+  const double scale = std::exp(-(0.5 * std::lgamma(n + 1.0) - 0.5 * n * std::log(3.0)) / n);
+  std::vector<double> v(rows * cols);
+  for (double& x : v) x = integers ? small(engine) : real(engine) * scale;
+  return v;
+}
+
+// The outputs of an engine, its outcome last.
+using EngineRun = std::function<std::vector<double>()>;
+
+EngineRun product_of(std::size_t m, std::size_t n, std::size_t k) {
+  return [=] {
+    const std::vector<double> a = random_block(m, k, false), b = random_block(k, n, false);
+    std::vector<double> c = random_block(m, n, false);
+    const Outcome o = multiply(ConstBlock{a.data(), m, m, k}, ConstBlock{b.data(), k, k, n},
+                               Block{c.data(), m, m, n});
+    c.push_back(static_cast<double>(o));
+    return c;
+  };
+}
+
+EngineRun elimination_of(std::size_t n) {
+  return [=] {
+    std::vector<double> v = random_block(n, n, false);
+    PivotProduct det;
+    eliminate(v.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
+    v.insert(v.end(), {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0});
+    return v;
+  };
+}
+
+EngineRun diagonal_of(std::size_t rows, std::size_t cols) {
+  return [=] {
+    std::vector<double> v = random_block(rows, cols, false);
+    const Outcome o = reduce_diagonal(Block{v.data(), rows, rows, cols});
+    v.push_back(static_cast<double>(o));
+    return v;
+  };
+}
+
+EngineRun inverse_of(std::size_t n, bool integers) {
+  return [=] {
+    const std::vector<double> a = random_block(n, n, integers);
+    std::vector<double> out(n * n);
+    const Outcome o = inverse(ConstBlock{a.data(), n, n, n}, Block{out.data(), n, n, n});
+    out.push_back(static_cast<double>(o));
+    return out;
+  };
+}
+
+EngineRun cramer_of(std::size_t n, bool integers) {
+  return [=] {
+    const std::vector<double> a = random_block(n, n, integers);
+    const std::vector<double> b = random_block(n, 1, false);
+    std::vector<double> x(n);
+    const Outcome o = cramer(ConstBlock{a.data(), n, n, n}, b.data(), x.data());
+    x.push_back(static_cast<double>(o));
+    return x;
+  };
+}
+
+// Every engine that splits its work gives the bits of the single thread
+// with 2 and 3 threads, at orders where it does split.
+TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
+  const struct {
+    const char* name;
+    EngineRun run;
+  } engines[] = {
+      {"product 160x170 by 170x180", product_of(160, 180, 170)},
+      {"elimination of order 400", elimination_of(400)},
+      {"diagonal reduction 400x440", diagonal_of(400, 440)},
+      {"inverse of order 40, reals", inverse_of(40, false)},
+      {"inverse of order 40, integers", inverse_of(40, true)},
+      {"Cramer's rule of order 80, reals", cramer_of(80, false)},
+      {"Cramer's rule of order 80, integers", cramer_of(80, true)},
+  };
+  for (const auto& engine : engines) {
+    SCOPED_TRACE(engine.name);
+    std::vector<double> alone;
+    {
+      ForcedThreads forced(1);
+      alone = engine.run();
+    }
+    EXPECT_EQ(alone.back(), static_cast<double>(Outcome::kDone));
+    for (const unsigned threads : {2u, 3u}) {
+      SCOPED_TRACE(testing::Message() << threads << " threads");
+      ForcedThreads forced(threads);
+      const std::uint64_t splits = split_calls();
+      const std::vector<double> split = engine.run();
+      EXPECT_GT(split_calls(), splits);
+      ASSERT_EQ(split.size(), alone.size());
+      EXPECT_EQ(std::memcmp(split.data(), alone.data(), alone.size() * sizeof(double)), 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nodrel::numeric
