@@ -650,20 +650,12 @@ bool inverse_minors(const Kernels& kern, ConstBlock a, std::int32_t first, std::
 // dets[k] receives member k. False on a fault.
 bool cramer_determinants(const Kernels& kern, ConstBlock a, const double* b, std::int32_t first,
                          std::int32_t last, double* dets) {
-  const std::size_t size = a.rows;
-  const std::size_t lanes = kern.lanes;
+  const auto n = static_cast<std::int32_t>(a.rows);
   const auto fill = [&](const std::int32_t* members, double* v) {
-    for (std::size_t c = 0; c < size; ++c) {
-      const double* column = a.column(c);
-      double* to = v + c * size * lanes;
-      for (std::size_t l = 0; l < lanes; ++l) {
-        const double* src = static_cast<std::size_t>(members[l]) == c ? b : column;
-        for (std::size_t r = 0; r < size; ++r) to[r * lanes + l] = src[r];
-      }
-    }
+    kern.load_replaced(a.data, a.ld, n, b, members, v);
   };
   const auto done = [&](std::int32_t t, double det) { dets[t] = det; };
-  return lane_determinants(kern, static_cast<std::int32_t>(size), first, last, fill, done);
+  return lane_determinants(kern, n, first, last, fill, done);
 }
 
 // One walk's part of the members (see Members::share).

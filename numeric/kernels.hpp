@@ -84,6 +84,10 @@ struct Kernels {
   // holds a without row rows[l] and column cols[l] (lanes entries each).
   void (*load_minors)(const double* a, std::size_t lda, std::int32_t n, const std::int32_t* rows,
                       const std::int32_t* cols, double* v);
+  // Loads into v, in the arrangement of steps_lanes, the n x n block a with,
+  // in lane l, column cols[l] replaced by b (none when cols[l] is n).
+  void (*load_replaced)(const double* a, std::size_t lda, std::int32_t n, const double* b,
+                        const std::int32_t* cols, double* v);
   // The number of lanes of steps_lanes: the doubles of one vector.
   std::size_t lanes;
   // Name of the build in use, for the benchmarks' records.

@@ -92,8 +92,8 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
   }
 }
 
-// steps_lanes against steps on each block alone, and load_minors against
-// the minors read one by one. Each letter is one block: r reals, t small
+// steps_lanes against steps on each block alone, and load_minors and
+// load_replaced against the blocks read one by one. Each letter is one block: r reals, t small
 // integers (ties of magnitude, exact zero pivots), z a first row of zeros,
 // e a first row whose largest magnitude is the tolerance itself (a zero
 // pivot) and f the next double above it (a pivot), n an infinity or a NaN.
@@ -141,23 +141,32 @@ TEST(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
         }
       }
       // The minors of an order + 1 block, lanes now on one row, now on
-      // several.
+      // several; the block with a column replaced by the one after it.
       const std::size_t m = n + 1, lda = m + 1;
-      const Block a = values(engine, lda * m);
+      const Block a = values(engine, lda * (m + 1));
       std::vector<std::int32_t> rows(lanes), cols(lanes);
       for (std::size_t l = 0; l < lanes; ++l) {
         rows[l] = static_cast<std::int32_t>(order % 2 == 0 ? n / 2 : engine() % m);
         cols[l] = static_cast<std::int32_t>(engine() % m);
       }
-      std::vector<double> v(n * n * lanes);
+      std::vector<std::int32_t> replace = cols;
+      replace[0] = static_cast<std::int32_t>(m);  // no column replaced
+      std::vector<double> v(n * n * lanes), replaced(m * m * lanes);
       k->load_minors(a.data(), lda, order + 1, rows.data(), cols.data(), v.data());
+      k->load_replaced(a.data(), lda, order + 1, a.data() + m * lda, replace.data(),
+                       replaced.data());
       for (std::size_t l = 0; l < lanes; ++l) {
-        for (std::size_t j = 0; j < n; ++j) {
-          for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = 0; j < m; ++j) {
+          for (std::size_t i = 0; i < m; ++i) {
             const std::size_t r = i + (i >= static_cast<std::size_t>(rows[l]) ? 1 : 0);
             const std::size_t c = j + (j >= static_cast<std::size_t>(cols[l]) ? 1 : 0);
-            EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
-                << "minor lane " << l << " (" << i << ", " << j << ")";
+            if (i < n && j < n) {
+              EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
+                  << "minor lane " << l << " (" << i << ", " << j << ")";
+            }
+            EXPECT_EQ(number(replaced[(i + j * m) * lanes + l]),
+                      number(a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda]))
+                << "replaced lane " << l << " (" << i << ", " << j << ")";
           }
         }
       }
