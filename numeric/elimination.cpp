@@ -735,8 +735,8 @@ Outcome inverse(ConstBlock source, Block result) {
         if (n == 2) {
           m = at(rows[0], cols[0]);
         } else if (n == 3) {
-          m = determinant2(plain, at(rows[0], cols[0]), at(rows[0], cols[1]),
-                           at(rows[1], cols[0]), at(rows[1], cols[1]));
+          m = determinant2(plain, at(rows[0], cols[0]), at(rows[0], cols[1]), at(rows[1], cols[0]),
+                           at(rows[1], cols[1]));
         } else if (n == 4) {
           m = determinant3(plain, [&](int r, int c) { return at(rows[r - 1], cols[c - 1]); });
         }

@@ -88,6 +88,12 @@ struct Kernels {
   // in lane l, column cols[l] replaced by b (none when cols[l] is n).
   void (*load_replaced)(const double* a, std::size_t lda, std::int32_t n, const double* b,
                         const std::int32_t* cols, double* v);
+  // The product of gemm for small blocks, c's columns one by one (each
+  // column is gemv of a and a column of b), without workspace; returns
+  // whether every element of c it wrote is finite.
+  bool (*product_columns)(std::size_t m, std::size_t n, std::size_t k, const double* a,
+                          std::size_t lda, const double* b, std::size_t ldb, double* c,
+                          std::size_t ldc);
   // The number of lanes of steps_lanes: the doubles of one vector.
   std::size_t lanes;
   // Name of the build in use, for the benchmarks' records.

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-
 #include <random>
 #include <string>
 #include <vector>
@@ -64,8 +63,18 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
           }
         }
       }
+      Block columns = c;
       product(*k, m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
       EXPECT_TRUE(same_block(c, want)) << "gemm";
+      const bool finite =
+          k->product_columns(m, n, depth, a.data(), ld, b.data(), ldb, columns.data(), ld);
+      EXPECT_TRUE(same_block(columns, want)) << "product_columns";
+      bool want_finite = true;
+      for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t i = 0; i < m; ++i)
+          want_finite = want_finite && std::isfinite(want[i + j * ld]);
+      }
+      EXPECT_EQ(finite, want_finite) << "product_columns";
 
       Block y = values(engine, m + 1), want_y = y;
       for (std::size_t i = 0; i < m; ++i) {
@@ -112,7 +121,8 @@ TEST(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
       std::vector<Block> blocks;
       for (const char* kind = kinds; *kind != 0; ++kind) {
         Block b = values(engine, n * n);
-        for (double& x : b) x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
+        for (double& x : b)
+          x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
         if (*kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
         for (std::size_t j = 0; j < n && std::string("zef").find(*kind) != std::string::npos; ++j) {
           const double top = *kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
