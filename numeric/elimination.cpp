@@ -780,13 +780,8 @@ namespace {
 // The minors of `share` and D, with the shared steps, into result (out(j, i)
 // = minor(i, j)).
 Outcome minors_walk(ConstBlock source, Block result, Share share, double& d) {
-  const double* a = source.data;
-  const std::size_t lda = source.ld;
   const auto n = static_cast<std::int32_t>(source.rows);
   const auto order = source.rows;
-  const auto at = [a, lda](std::int32_t i, std::int32_t j) {
-    return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * lda];
-  };
   // The elimination of a itself, step by step, forking the minors.
   Buffer whole(order * order);
   Ids row_ids(order);
@@ -798,7 +793,7 @@ Outcome minors_walk(ConstBlock source, Block result, Share share, double& d) {
     row_id[l] = l;
     col_id[l] = l;
     for (std::size_t i = 0; i < order; ++i) {
-      whole.data()[i + static_cast<std::size_t>(l) * order] = at(static_cast<std::int32_t>(i), l);
+      whole.data()[i + static_cast<std::size_t>(l) * order] = source(i, static_cast<std::size_t>(l));
     }
   }
   if (!block_finite(whole.data(), order, order, order)) return Outcome::kFault;

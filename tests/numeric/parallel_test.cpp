@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
-#include <functional>
 #include <new>
 #include <random>
 #include <set>
@@ -100,88 +99,60 @@ std::vector<double> random_block(std::size_t rows, std::size_t cols, bool intege
   return v;
 }
 
-// The outputs of an engine, its outcome last.
-using EngineRun = std::function<std::vector<double>()>;
+enum class Engine { kProduct, kElimination, kDiagonal, kInverse, kCramer };
 
-EngineRun product_of(std::size_t m, std::size_t n, std::size_t k) {
-  return [=] {
-    const std::vector<double> a = random_block(m, k, false), b = random_block(k, n, false);
-    std::vector<double> c = random_block(m, n, false);
-    const Outcome o = multiply(ConstBlock{a.data(), m, m, k}, ConstBlock{b.data(), k, k, n},
-                               Block{c.data(), m, m, n});
-    c.push_back(static_cast<double>(o));
-    return c;
-  };
-}
-
-EngineRun elimination_of(std::size_t n) {
-  return [=] {
-    std::vector<double> v = random_block(n, n, false);
-    PivotProduct det;
-    eliminate(v.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
-    v.insert(v.end(), {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0});
-    return v;
-  };
-}
-
-EngineRun diagonal_of(std::size_t rows, std::size_t cols) {
-  return [=] {
-    std::vector<double> v = random_block(rows, cols, false);
-    const Outcome o = reduce_diagonal(Block{v.data(), rows, rows, cols});
-    v.push_back(static_cast<double>(o));
-    return v;
-  };
-}
-
-EngineRun inverse_of(std::size_t n, bool integers) {
-  return [=] {
-    const std::vector<double> a = random_block(n, n, integers);
-    std::vector<double> out(n * n);
-    const Outcome o = inverse(ConstBlock{a.data(), n, n, n}, Block{out.data(), n, n, n});
-    out.push_back(static_cast<double>(o));
-    return out;
-  };
-}
-
-EngineRun cramer_of(std::size_t n, bool integers) {
-  return [=] {
-    const std::vector<double> a = random_block(n, n, integers);
-    const std::vector<double> b = random_block(n, 1, false);
-    std::vector<double> x(n);
-    const Outcome o = cramer(ConstBlock{a.data(), n, n, n}, b.data(), x.data());
-    x.push_back(static_cast<double>(o));
-    return x;
-  };
+// An engine on random blocks around order n: the blocks and the outputs
+// after the call, its outcome last. (The product's a is n x n+10, b
+// n+10 x n+20; the diagonal reduction's block n x n+10; the others are of
+// order n.)
+std::vector<double> run(Engine engine, std::size_t n, bool integers) {
+  std::vector<double> a = random_block(n, n + 10, integers), b = random_block(n + 10, n + 20, false);
+  std::vector<double> out(n * (n + 20));
+  const ConstBlock square{a.data(), n, n, n};
+  Outcome o = Outcome::kDone;
+  PivotProduct det;
+  switch (engine) {
+    case Engine::kProduct:
+      o = multiply({a.data(), n, n, n + 10}, {b.data(), n + 10, n + 10, n + 20},
+                   {out.data(), n, n, n + 20});
+      break;
+    case Engine::kElimination:
+      eliminate(a.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
+      out = {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0};
+      break;
+    case Engine::kDiagonal: o = reduce_diagonal({a.data(), n, n, n + 10}); break;
+    case Engine::kInverse: o = inverse(square, {out.data(), n, n, n}); break;
+    case Engine::kCramer: o = cramer(square, b.data(), out.data()); break;
+  }
+  a.insert(a.end(), out.begin(), out.end());
+  a.push_back(static_cast<double>(o));
+  return a;
 }
 
 // Every engine that splits its work gives the bits of the single thread
 // with 2 and 3 threads, at orders where it does split.
 TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
   const struct {
-    const char* name;
-    EngineRun run;
-  } engines[] = {
-      {"product 160x170 by 170x180", product_of(160, 180, 170)},
-      {"elimination of order 400", elimination_of(400)},
-      {"diagonal reduction 400x440", diagonal_of(400, 440)},
-      {"inverse of order 40, reals", inverse_of(40, false)},
-      {"inverse of order 40, integers", inverse_of(40, true)},
-      {"Cramer's rule of order 80, reals", cramer_of(80, false)},
-      {"Cramer's rule of order 80, integers", cramer_of(80, true)},
+    Engine engine;
+    std::size_t n;
+    bool integers;
+  } cases[] = {
+      {Engine::kProduct, 160, false},  {Engine::kElimination, 400, false},
+      {Engine::kDiagonal, 400, false}, {Engine::kInverse, 40, false},
+      {Engine::kInverse, 40, true},    {Engine::kCramer, 80, false},
+      {Engine::kCramer, 80, true},
   };
-  for (const auto& engine : engines) {
-    SCOPED_TRACE(engine.name);
-    std::vector<double> alone;
-    {
-      ForcedThreads forced(1);
-      alone = engine.run();
-    }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "engine " << static_cast<int>(c.engine) << ", order " << c.n
+                                    << (c.integers ? ", integers" : ", reals"));
+    force_thread_count(1);
+    const std::vector<double> alone = run(c.engine, c.n, c.integers);
     EXPECT_EQ(alone.back(), static_cast<double>(Outcome::kDone));
     for (const unsigned threads : {2u, 3u}) {
       SCOPED_TRACE(testing::Message() << threads << " threads");
       ForcedThreads forced(threads);
       const std::uint64_t splits = split_calls();
-      const std::vector<double> split = engine.run();
+      const std::vector<double> split = run(c.engine, c.n, c.integers);
       EXPECT_GT(split_calls(), splits);
       ASSERT_EQ(split.size(), alone.size());
       EXPECT_EQ(std::memcmp(split.data(), alone.data(), alone.size() * sizeof(double)), 0);
