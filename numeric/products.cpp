@@ -34,9 +34,8 @@ Outcome multiply(ConstBlock a, ConstBlock b, Block c) {
 }
 
 Outcome multiply_vector(ConstBlock a, const double* x, double* y) {
-  return kernels().product_columns(a.rows, 1, a.cols, a.data, a.ld, x, a.cols, y, a.rows)
-             ? Outcome::kDone
-             : Outcome::kFault;
+  kernels().gemv(a.rows, a.cols, a.data, a.ld, x, y);
+  return all_finite(ConstBlock{y, 0, a.rows, 1}) ? Outcome::kDone : Outcome::kFault;
 }
 
 }  // namespace nodrel::numeric
