@@ -180,9 +180,7 @@ TEST(ConstructTest, ShapeAndMessages) {
   leave_code_3(m);
   m.Initialize_dMatr();
   EXPECT_EQ(m.ErrCode(), 0);
-  // The codes -1..9 have their messages (the table itself is data, not
-  // repeated here); the road of a singular inversion ends on code 4's.
-  for (int code = -1; code <= 9; ++code) EXPECT_EQ(m.ErrMsg(code).empty(), code == 7) << code;
+  // The road of a singular inversion ends on code 4's message.
   EXPECT_EQ(m.ErrMsg(4), "Matrice Singolare");
   EXPECT_EQ(other.ErrMsg(0), "");
   EXPECT_RUNTIME_ERROR(m.ErrMsg(-2), 9);
