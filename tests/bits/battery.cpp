@@ -31,6 +31,7 @@
 
 #include "nodrel/nodrel.hpp"
 #include "support/fakes.hpp"
+#include "support/values.hpp"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -77,55 +78,31 @@ double number(Random& r) {
   }
 }
 
-void hex(std::uint64_t v) {
+// Every bit of a double, as 16 hexadecimal digits.
+std::string hex(double x) {
   static const char digits[] = "0123456789abcdef";
-  for (int s = 60; s >= 0; s -= 4) out += digits[(v >> s) & 15];
+  const auto v = std::bit_cast<std::uint64_t>(x);
+  std::string s;
+  for (int shift = 60; shift >= 0; shift -= 4) s += digits[(v >> shift) & 15];
+  return s;
 }
 
-void show(const Variant& v);
-
-void show_bounds(const std::vector<nodrel::ArrayBound>& bounds) {
-  for (std::size_t d = 0; d < bounds.size(); ++d) {
-    out += (d > 0 ? "," : "") + std::to_string(bounds[d].lower) + ".." +
-           std::to_string(bounds[d].upper());
-  }
-}
-
-void show(const Variant& v) {
+std::string text(const Variant& v) {
   using nodrel::VariantKind;
   switch (v.kind()) {
-    case VariantKind::kMissing: out += "Missing"; return;
-    case VariantKind::kEmpty: out += "Empty"; return;
-    case VariantKind::kNull: out += "Null"; return;
-    case VariantKind::kBoolean: out += *v.boolean() ? "True" : "False"; return;
-    case VariantKind::kInteger: out += "Long " + std::to_string(*v.integer()); return;
-    case VariantKind::kDouble:
-      out += "Double ";
-      hex(std::bit_cast<std::uint64_t>(*v.real()));
-      return;
-    case VariantKind::kString: out += "String \"" + *v.string() + "\""; return;
-    default: break;
-  }
-  if (const DoubleArray* a = v.double_array()) {
-    out += "Doubles ";
-    show_bounds(a->bounds());
-    out += " [";
-    for (std::size_t k = 0; k < a->storage().size(); ++k) {
-      if (k > 0) out += ' ';
-      hex(std::bit_cast<std::uint64_t>(a->storage()[k]));
-    }
-    out += "]";
-  } else if (const VariantArray* a = v.array()) {
-    out += "Variants ";
-    show_bounds(a->bounds);
-    out += " [";
-    for (std::size_t k = 0; k < a->elements.size(); ++k) {
-      if (k > 0) out += ", ";
-      show(a->elements[k]);
-    }
-    out += "]";
-  } else {
-    out += "Object";
+    case VariantKind::kMissing: return "Missing";
+    case VariantKind::kEmpty: return "Empty";
+    case VariantKind::kNull: return "Null";
+    case VariantKind::kBoolean: return *v.boolean() ? "True" : "False";
+    case VariantKind::kInteger: return "Long " + std::to_string(*v.integer());
+    case VariantKind::kDouble: return "Double " + hex(*v.real());
+    case VariantKind::kString: return "String \"" + *v.string() + "\"";
+    case VariantKind::kDoubleArray:
+      return "Doubles " +
+             nodrel::show_array(v.double_array()->bounds(), v.double_array()->storage(), hex);
+    case VariantKind::kArray:
+      return "Variants " + nodrel::show_array(v.array()->bounds, v.array()->elements, text);
+    default: return "Object";
   }
 }
 
@@ -217,16 +194,12 @@ int main(int argc, char** argv) {
       args.push_back(slot);
     }
     out += "#" + std::to_string(call) + " " + std::string(method.name) + "\n";
-    for (std::size_t k = 0; k < args.size(); ++k) {
-      out += "  " + std::string(method.args[k].name) + " = ";
-      show(*args[k]);
-      out += "\n";
-    }
+    for (std::size_t k = 0; k < args.size(); ++k)
+      out += "  " + std::string(method.args[k].name) + " = " + text(*args[k]) + "\n";
     delivered.clear();
     try {
       const Variant result = nodrel::invoke(m, method.dispid, args);
-      out += "  -> ";
-      show(result);
+      out += "  -> " + text(result);
     } catch (const nodrel::Error& e) {
       out += "  -> Error " + std::to_string(e.code()) + ": " + e.what();
     } catch (const std::exception& e) {
@@ -235,9 +208,7 @@ int main(int argc, char** argv) {
     out += ", ErrCode " + std::to_string(m.ErrCode()) + "\n";
     for (std::size_t k = 0; k < args.size(); ++k) {
       if (method.args[k].role == nodrel::ArgRole::kRead) continue;
-      out += "  " + std::string(method.args[k].name) + " := ";
-      show(*args[k]);
-      out += "\n";
+      out += "  " + std::string(method.args[k].name) + " := " + text(*args[k]) + "\n";
     }
     for (std::size_t k = 0; k < delivered.size(); ++k)
       out += (k ? " | " : "  delivered ") + delivered[k];
