@@ -87,23 +87,17 @@ std::string hex(double x) {
   return s;
 }
 
+// A double, alone or in an array, as its bits; any other value as the
+// suites show it.
 std::string text(const Variant& v) {
-  using nodrel::VariantKind;
-  switch (v.kind()) {
-    case VariantKind::kMissing: return "Missing";
-    case VariantKind::kEmpty: return "Empty";
-    case VariantKind::kNull: return "Null";
-    case VariantKind::kBoolean: return *v.boolean() ? "True" : "False";
-    case VariantKind::kInteger: return "Long " + std::to_string(*v.integer());
-    case VariantKind::kDouble: return "Double " + hex(*v.real());
-    case VariantKind::kString: return "String \"" + *v.string() + "\"";
-    case VariantKind::kDoubleArray:
-      return "Doubles " +
-             nodrel::show_array(v.double_array()->bounds(), v.double_array()->storage(), hex);
-    case VariantKind::kArray:
-      return "Variants " + nodrel::show_array(v.array()->bounds, v.array()->elements, text);
-    default: return "Object";
+  if (const double* x = v.real()) return "Double " + hex(*x);
+  if (const DoubleArray* a = v.double_array()) {
+    return "Doubles " + nodrel::show_array(a->bounds(), a->storage(), hex);
   }
+  if (const VariantArray* a = v.array()) {
+    return "Variants " + nodrel::show_array(a->bounds, a->elements, text);
+  }
+  return nodrel::show(v);
 }
 
 DoubleArray array(Random& r, std::int32_t rows, std::int32_t cols) {
