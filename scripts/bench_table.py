@@ -10,8 +10,8 @@ Usage (one run single-threaded, one with every core for the OpenMP rows):
 
 Benchmarks are named <method>/<row>/<order>, the rows being nodrel, literal,
 eigen-<flavor> (and snprintf for mPrint). Each cell is the median real time
-(CPU time with --cpu, for a loaded machine: single-threaded rows only) over
-the repetitions; files run with the same thread count are pooled. A ratio is
+(CPU time with --cpu, for a loaded machine: in the single-threaded runs
+only, since it counts the main thread alone) over the repetitions; files run with the same thread count are pooled. A ratio is
 the other row's time divided by Nodrel's, both from runs with the same
 thread count (so from one process when one file per count is given): above
 1, Nodrel is faster. The single-threaded columns come from the runs with
@@ -39,6 +39,8 @@ def load(paths, cpu):
         context = data.get("context", {})
         contexts.append((path, context))
         threads = int(context.get("nodrel_threads", "1"))
+        # CPU time counts the main thread only: never for threaded rows.
+        kind = "cpu_time" if cpu and threads == 1 else "real_time"
         for b in data.get("benchmarks", []):
             if b.get("run_type") == "aggregate":
                 continue
@@ -47,7 +49,7 @@ def load(paths, cpu):
             if len(parts) != 3:
                 continue
             method, row, order = parts
-            seconds = b["cpu_time" if cpu else "real_time"] * UNITS[b.get("time_unit", "ns")]
+            seconds = b[kind] * UNITS[b.get("time_unit", "ns")]
             runs[threads][(method, int(order), row)].append(seconds)
     return runs, contexts
 
@@ -83,8 +85,8 @@ def main(argv):
             print(f"  {key}: {c[key]}")
     print()
     same_isa = SAME_ISA.get(kernels, "eigen-sse2")
-    time_kind = "CPU" if cpu else "real"
-    print(f"Medians of the {time_kind} time; ratio = Eigen's time / Nodrel's (above 1 Nodrel is "
+    time_kind = "CPU time (real time with threads)" if cpu else "real time"
+    print(f"Medians of the {time_kind}; ratio = Eigen's time / Nodrel's (above 1 Nodrel is "
           f"faster); Nodrel's kernels: {kernels}.")
     print()
     print(f"| method | order | Nodrel, 1 thread | / literal | / Eigen SSE2 | "
