@@ -81,10 +81,10 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
   std::mt19937_64 engine(0x61u);
   // Each shape has one dimension just below, at or past one or two of the
   // build's cache blocks and the others cutting its register tile anywhere.
-  const auto around = [&](std::size_t block) {
+  const auto around = [&](std::size_t block) -> std::size_t {
     return block * (1 + engine() % 2) - 1 + engine() % 3;
   };
-  const auto within = [&](std::size_t tile) { return 1 + engine() % (3 * tile); };
+  const auto within = [&](std::size_t tile) -> std::size_t { return 1 + engine() % (3 * tile); };
   std::vector<std::array<std::size_t, 3>> shapes = {{0, 4, 3}, {41, 23, 0}, {1, 1, 1}};
   for (std::size_t s = 0; s < 12; ++s) {
     shapes.push_back({s % 4 == 0 ? around(k->block_rows) : within(k->tile_rows),
