@@ -1,16 +1,19 @@
 // The vector kernels held bit for bit against the straightforward loops
-// they replace, in both builds (the baseline one and the one this processor
-// runs: the randomized comparison of the methods only ever meets the
-// latter), over random blocks whose shapes cut every register tile and cache
-// block at its edges, non-finite elements included.
+// they replace, in every build (baseline, AVX2, AVX-512: the randomized
+// comparison of the methods only ever meets the one this processor runs),
+// over random blocks whose shapes cut every register tile and cache block
+// of the build at its edges, non-finite elements included.
 #include "numeric/kernels.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "numeric/tolerance.hpp"
@@ -39,65 +42,129 @@ bool same_block(const Block& got, const Block& want) {
   return true;
 }
 
-TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
+bool same_det(const PivotProduct& got, const PivotProduct& want) {
+  return number(got.product) == number(want.product) && got.exchanges == want.exchanges &&
+         got.zero == want.zero;
+}
+
+// One step of the elimination as Kernels::step describes it.
+std::int32_t step_loops(double* v, std::size_t ld, std::int32_t rows, std::int32_t cols,
+                        std::int32_t search, PivotProduct& det) {
+  std::size_t p = 0;
+  for (std::size_t c = 1; c < static_cast<std::size_t>(search); ++c) {
+    if (std::fabs(v[c * ld]) > std::fabs(v[p * ld])) p = c;
+  }
+  if (std::fabs(v[p * ld]) <= kZeroTolerance) {
+    det.zero = true;
+    return -1;
+  }
+  if (p != 0) {
+    ++det.exchanges;
+    for (std::int32_t i = 0; i < rows; ++i) std::swap(v[i], v[i + p * ld]);
+  }
+  const double pivot = v[0];
+  det.product *= pivot;
+  for (std::int32_t i = 1; i < rows; ++i) v[i] = (-v[i]) / pivot;
+  for (std::size_t j = 1; j < static_cast<std::size_t>(cols); ++j) {
+    for (std::int32_t i = 1; i < rows; ++i) v[i + j * ld] = v[i] * v[j * ld] + v[i + j * ld];
+  }
+  return static_cast<std::int32_t>(p);
+}
+
+class KernelsTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
+  const Kernels* const k = kernels_named(GetParam());
+  if (k == nullptr) {
+    GTEST_SKIP() << GetParam() << " kernels: not in this build, or not run by this processor";
+  }
   std::mt19937_64 engine(0x61u);
-  // (m, n, depth) around the tile (up to 8 x 6) and the cache blocks (240
-  // rows, 256 terms, 1536 columns), each dimension now small, now past a
-  // block.
-  const std::size_t shapes[][3] = {{1, 1, 1},   {7, 5, 3},   {8, 6, 256},   {9, 7, 257},
-                                   {17, 13, 9}, {241, 3, 2}, {3, 1537, 2},  {2, 2, 600},
-                                   {0, 4, 3},   {41, 23, 0}, {121, 19, 300}};
-  for (const Kernels* k : {&baseline_kernels(), &kernels()}) {
-    for (const auto& [m, n, depth] : shapes) {
-      SCOPED_TRACE(std::string(k->name) + " " + std::to_string(m) + " x " + std::to_string(depth) +
-                   " by " + std::to_string(depth) + " x " + std::to_string(n));
-      const std::size_t ld = m + engine() % 3, ldb = depth + engine() % 3;
-      const Block a = values(engine, ld * depth + 1), b = values(engine, ldb * n + 1);
-      const Block x = values(engine, n + 1);
-      Block c = values(engine, ld * n + 1), want = c;
-      for (std::size_t i = 0; i < m; ++i) {
-        for (std::size_t j = 0; j < n; ++j) {
-          for (std::size_t p = 0; p < depth; ++p) {
-            const double product = a[i + p * ld] * b[p + j * ldb];
-            want[i + j * ld] = product + want[i + j * ld];
-          }
+  // Each shape has one dimension just below, at or past one or two of the
+  // build's cache blocks and the others cutting its register tile anywhere.
+  const auto around = [&](std::size_t block) -> std::size_t {
+    return block * (1 + engine() % 2) - 1 + engine() % 3;
+  };
+  const auto within = [&](std::size_t tile) -> std::size_t { return 1 + engine() % (3 * tile); };
+  std::vector<std::array<std::size_t, 3>> shapes = {{0, 4, 3}, {41, 23, 0}, {1, 1, 1}};
+  for (std::size_t s = 0; s < 12; ++s) {
+    shapes.push_back({s % 4 == 0 ? around(k->block_rows) : within(k->tile_rows),
+                      s % 4 == 1 ? around(k->block_cols) : within(k->tile_cols),
+                      s % 4 == 2 ? around(k->block_depth) : within(8)});
+  }
+  for (const auto& [m, n, depth] : shapes) {
+    SCOPED_TRACE(std::string(k->name) + " " + std::to_string(m) + " x " + std::to_string(depth) +
+                 " by " + std::to_string(depth) + " x " + std::to_string(n));
+    const std::size_t ld = m + engine() % 3, ldb = depth + engine() % 3;
+    const Block a = values(engine, ld * depth + 1), b = values(engine, ldb * n + 1);
+    const Block x = values(engine, n + 1);
+    Block c = values(engine, ld * n + 1), want = c;
+    for (std::size_t i = 0; i < m; ++i) {
+      for (std::size_t j = 0; j < n; ++j) {
+        for (std::size_t p = 0; p < depth; ++p) {
+          const double product = a[i + p * ld] * b[p + j * ldb];
+          want[i + j * ld] = product + want[i + j * ld];
         }
       }
-      Block columns = c;
-      product(*k, m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
-      EXPECT_TRUE(same_block(c, want)) << "gemm";
-      const bool finite =
-          k->product_columns(m, n, depth, a.data(), ld, b.data(), ldb, columns.data(), ld);
-      EXPECT_TRUE(same_block(columns, want)) << "product_columns";
-      bool want_finite = true;
-      for (std::size_t j = 0; j < n; ++j) {
-        for (std::size_t i = 0; i < m; ++i)
-          want_finite = want_finite && std::isfinite(want[i + j * ld]);
-      }
-      EXPECT_EQ(finite, want_finite) << "product_columns";
-
-      Block y = values(engine, m + 1), want_y = y;
-      for (std::size_t i = 0; i < m; ++i) {
-        for (std::size_t j = 0; j < std::min(n, depth); ++j) {
-          want_y[i] = a[i + j * ld] * x[j] + want_y[i];
-        }
-      }
-      k->gemv(m, std::min(n, depth), a.data(), ld, x.data(), y.data());
-      EXPECT_TRUE(same_block(y, want_y)) << "gemv";
-
-      const double pivot = values(engine, 1)[0];
-      Block mult = y, want_mult = y;
-      for (std::size_t i = 0; i < m; ++i) want_mult[i] = (-want_mult[i]) / pivot;
-      k->multipliers(m, mult.data(), pivot);
-      EXPECT_TRUE(same_block(mult, want_mult)) << "multipliers";
-
-      want = c;
-      for (std::size_t j = 0; j < n; ++j) {
-        for (std::size_t i = 0; i < m; ++i) want[i + j * ld] = mult[i] * x[j] + want[i + j * ld];
-      }
-      k->rank1(m, n, mult.data(), x.data(), 1, c.data(), ld);
-      EXPECT_TRUE(same_block(c, want)) << "rank1";
     }
+    Block columns = c;
+    product(*k, m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
+    EXPECT_TRUE(same_block(c, want)) << "gemm";
+    const bool finite =
+        k->product_columns(m, n, depth, a.data(), ld, b.data(), ldb, columns.data(), ld);
+    EXPECT_TRUE(same_block(columns, want)) << "product_columns";
+    bool want_finite = true;
+    for (std::size_t j = 0; j < n; ++j) {
+      for (std::size_t i = 0; i < m; ++i)
+        want_finite = want_finite && std::isfinite(want[i + j * ld]);
+    }
+    EXPECT_EQ(finite, want_finite) << "product_columns";
+
+    Block y = values(engine, m + 1), want_y = y;
+    for (std::size_t i = 0; i < m; ++i) {
+      for (std::size_t j = 0; j < std::min(n, depth); ++j) {
+        want_y[i] = a[i + j * ld] * x[j] + want_y[i];
+      }
+    }
+    k->gemv(m, std::min(n, depth), a.data(), ld, x.data(), y.data());
+    EXPECT_TRUE(same_block(y, want_y)) << "gemv";
+
+    const double pivot = values(engine, 1)[0];
+    Block mult = y, want_mult = y;
+    for (std::size_t i = 0; i < m; ++i) want_mult[i] = (-want_mult[i]) / pivot;
+    k->multipliers(m, mult.data(), pivot);
+    EXPECT_TRUE(same_block(mult, want_mult)) << "multipliers";
+
+    want = c;
+    for (std::size_t j = 0; j < n; ++j) {
+      for (std::size_t i = 0; i < m; ++i) want[i + j * ld] = mult[i] * x[j] + want[i + j * ld];
+    }
+    k->rank1(m, n, mult.data(), x.data(), 1, c.data(), ld);
+    EXPECT_TRUE(same_block(c, want)) << "rank1";
+
+    if (m == 0 || n == 0) continue;
+    // One step on the m x n block of c, the pivot searched in some of its
+    // columns; then the steps of a square block of order up to 40 whose
+    // pivots are searched in up to two further columns.
+    const auto rows = static_cast<std::int32_t>(m), cols = static_cast<std::int32_t>(n);
+    const auto search = static_cast<std::int32_t>(1 + engine() % n);
+    PivotProduct det{values(engine, 1)[0]}, want_det = det;
+    want = c;
+    EXPECT_EQ(k->step(c.data(), ld, rows, cols, search, det),
+              step_loops(want.data(), ld, rows, cols, search, want_det));
+    EXPECT_TRUE(same_block(c, want) && same_det(det, want_det)) << "step";
+
+    const auto order = static_cast<std::int32_t>(std::min<std::size_t>(m, 40));
+    const std::int32_t searched = order + static_cast<std::int32_t>(engine() % 3);
+    const std::size_t lds = static_cast<std::size_t>(order) + engine() % 3;
+    Block v = values(engine, lds * static_cast<std::size_t>(searched));
+    want = v;
+    det = want_det = PivotProduct{};
+    k->steps(v.data(), lds, order, searched, det);
+    for (std::int32_t s = 0; s + 1 < order; ++s) {
+      step_loops(want.data() + s + static_cast<std::size_t>(s) * lds, lds, order - s, order - s,
+                 searched - s, want_det);
+    }
+    EXPECT_TRUE(same_block(v, want) && same_det(det, want_det)) << "steps";
   }
 }
 
@@ -107,81 +174,99 @@ TEST(KernelsTest, EveryKernelOfBothBuildsMatchesItsLoops) {
 // e a first row whose largest magnitude is the tolerance itself (a zero
 // pivot) and f the next double above it (a pivot), n an infinity or a NaN.
 // Blocks go into the lanes in order, so neighbouring letters share a step.
-TEST(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
+TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
+  const Kernels* const k = kernels_named(GetParam());
+  if (k == nullptr) {
+    GTEST_SKIP() << GetParam() << " kernels: not in this build, or not run by this processor";
+  }
   std::mt19937_64 engine(0x1au);
   const struct {
     std::int32_t order;
     const char* blocks;
   } cases[] = {{4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntze"}, {8, "fttezrtf"},
                {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
-  for (const Kernels* k : {&baseline_kernels(), &kernels()}) {
-    for (const auto& [order, kinds] : cases) {
-      SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
-      const auto n = static_cast<std::size_t>(order), lanes = k->lanes;
-      std::vector<Block> blocks;
-      for (const char* kind = kinds; *kind != 0; ++kind) {
-        Block b = values(engine, n * n);
-        for (double& x : b)
-          x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
-        if (*kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
-        for (std::size_t j = 0; j < n && std::string("zef").find(*kind) != std::string::npos; ++j) {
-          const double top = *kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
-          b[j * n] = *kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
-        }
-        blocks.push_back(b);
+  for (const auto& [order, kinds] : cases) {
+    SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
+    const auto n = static_cast<std::size_t>(order), lanes = k->lanes;
+    std::vector<Block> blocks;
+    for (const char* kind = kinds; *kind != 0; ++kind) {
+      Block b = values(engine, n * n);
+      for (double& x : b)
+        x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
+      if (*kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
+      for (std::size_t j = 0; j < n && std::string("zef").find(*kind) != std::string::npos; ++j) {
+        const double top = *kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
+        b[j * n] = *kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
       }
-      for (std::size_t first = 0; first < blocks.size(); first += lanes) {
-        std::vector<double> v(n * n * lanes);
-        std::vector<PivotProduct> got(lanes), want(lanes);
-        for (std::size_t l = 0; l < lanes; ++l) {
-          Block& b = blocks[std::min(first + l, blocks.size() - 1)];
-          for (std::size_t e = 0; e < n * n; ++e) v[e * lanes + l] = b[e];
-          got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
-          k->steps(b.data(), n, order, order, want[l]);
-        }
-        k->steps_lanes(v.data(), order, got.data());
-        for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
-          SCOPED_TRACE("block " + std::to_string(first + l));
-          Block lane(n * n);
-          for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
-          EXPECT_TRUE(same_block(lane, blocks[first + l]));
-          EXPECT_EQ(number(got[l].product), number(want[l].product));
-          EXPECT_EQ(got[l].exchanges, want[l].exchanges);
-          EXPECT_EQ(got[l].zero, want[l].zero);
-        }
-      }
-      // The minors of an order + 1 block, lanes now on one row, now on
-      // several; the block with a column replaced by the one after it.
-      const std::size_t m = n + 1, lda = m + 1;
-      const Block a = values(engine, lda * (m + 1));
-      std::vector<std::int32_t> rows(lanes), cols(lanes);
+      blocks.push_back(b);
+    }
+    for (std::size_t first = 0; first < blocks.size(); first += lanes) {
+      std::vector<double> v(n * n * lanes);
+      std::vector<PivotProduct> got(lanes), want(lanes);
       for (std::size_t l = 0; l < lanes; ++l) {
-        rows[l] = static_cast<std::int32_t>(order % 2 == 0 ? n / 2 : engine() % m);
-        cols[l] = static_cast<std::int32_t>(engine() % m);
+        Block& b = blocks[std::min(first + l, blocks.size() - 1)];
+        for (std::size_t e = 0; e < n * n; ++e) v[e * lanes + l] = b[e];
+        got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
+        if (first + l < blocks.size()) k->steps(b.data(), n, order, order, want[l]);
       }
-      std::vector<std::int32_t> replace = cols;
-      replace[0] = static_cast<std::int32_t>(m);  // no column replaced
-      std::vector<double> v(n * n * lanes), replaced(m * m * lanes);
-      k->load_minors(a.data(), lda, order + 1, rows.data(), cols.data(), v.data());
-      k->load_replaced(a.data(), lda, order + 1, a.data() + m * lda, replace.data(),
-                       replaced.data());
-      for (std::size_t l = 0; l < lanes; ++l) {
-        for (std::size_t j = 0; j < m; ++j) {
-          for (std::size_t i = 0; i < m; ++i) {
-            const std::size_t r = i + (i >= static_cast<std::size_t>(rows[l]) ? 1 : 0);
-            const std::size_t c = j + (j >= static_cast<std::size_t>(cols[l]) ? 1 : 0);
-            if (i < n && j < n) {
-              EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
-                  << "minor lane " << l << " (" << i << ", " << j << ")";
-            }
-            EXPECT_EQ(number(replaced[(i + j * m) * lanes + l]),
-                      number(a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda]))
-                << "replaced lane " << l << " (" << i << ", " << j << ")";
+      k->steps_lanes(v.data(), order, got.data());
+      for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
+        SCOPED_TRACE("block " + std::to_string(first + l));
+        Block lane(n * n);
+        for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
+        EXPECT_TRUE(same_block(lane, blocks[first + l]));
+        EXPECT_EQ(number(got[l].product), number(want[l].product));
+        EXPECT_EQ(got[l].exchanges, want[l].exchanges);
+        EXPECT_EQ(got[l].zero, want[l].zero);
+      }
+    }
+    // The minors of an order + 1 block, lanes now on one row, now on
+    // several; the block with a column replaced by the one after it.
+    const std::size_t m = n + 1, lda = m + 1;
+    const Block a = values(engine, lda * (m + 1));
+    std::vector<std::int32_t> rows(lanes), cols(lanes);
+    for (std::size_t l = 0; l < lanes; ++l) {
+      rows[l] = static_cast<std::int32_t>(order % 2 == 0 ? n / 2 : engine() % m);
+      cols[l] = static_cast<std::int32_t>(engine() % m);
+    }
+    std::vector<std::int32_t> replace = cols;
+    replace[0] = static_cast<std::int32_t>(m);  // no column replaced
+    std::vector<double> v(n * n * lanes), replaced(m * m * lanes);
+    k->load_minors(a.data(), lda, order + 1, rows.data(), cols.data(), v.data());
+    k->load_replaced(a.data(), lda, order + 1, a.data() + m * lda, replace.data(), replaced.data());
+    for (std::size_t l = 0; l < lanes; ++l) {
+      for (std::size_t j = 0; j < m; ++j) {
+        for (std::size_t i = 0; i < m; ++i) {
+          const std::size_t r = i + (i >= static_cast<std::size_t>(rows[l]) ? 1 : 0);
+          const std::size_t c = j + (j >= static_cast<std::size_t>(cols[l]) ? 1 : 0);
+          if (i < n && j < n) {
+            EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
+                << "minor lane " << l << " (" << i << ", " << j << ")";
           }
+          EXPECT_EQ(number(replaced[(i + j * m) * lanes + l]),
+                    number(a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda]))
+              << "replaced lane " << l << " (" << i << ", " << j << ")";
         }
       }
     }
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, KernelsTest, testing::Values("baseline", "avx2", "avx512"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
+
+// kernels() takes the widest build the processor runs, up to the one that
+// NODREL_KERNELS names (ctest runs this also with the variable set).
+TEST(KernelsChoiceTest, TheWidestBuildUpToTheNamedOne) {
+  const char* const widest = std::getenv("NODREL_KERNELS");
+  std::string want;
+  for (const char* name : {"baseline", "avx2", "avx512"}) {
+    if (kernels_named(name) != nullptr) want = name;
+    if (widest != nullptr && std::string(name) == widest) break;
+  }
+  EXPECT_EQ(kernels().name, want);
 }
 
 }  // namespace
