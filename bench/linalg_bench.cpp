@@ -33,12 +33,12 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "eigen_flavor.hpp"
 #include "nodrel/matr.hpp"
 #include "numeric/kernels.hpp"
+#include "numeric/parallel.hpp"
 #include "reference/reference.hpp"
 
 extern "C" {
@@ -75,13 +75,6 @@ DoubleArray random_vector(std::int32_t n, std::uint64_t seed) {
   return v;
 }
 
-// The threads the component uses: NODREL_THREADS, or every core.
-int nodrel_threads() {
-  const char* text = std::getenv("NODREL_THREADS");
-  const int threads = text != nullptr ? std::atoi(text) : 0;
-  return threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 // The Eigen flavors built and run by this processor, each with the label of
 // its rows; the OpenMP one gets the component's threads, and rows only when
 // the component has several.
@@ -96,7 +89,7 @@ std::vector<Flavor> eigen_flavors() {
     std::string label = std::string("eigen-") + f->name;
     std::replace(label.begin(), label.end(), '_', '-');
     benchmark::AddCustomContext(label, std::string(f->compiled) + (runs ? "" : " (not run)"));
-    if (runs && (!threaded || nodrel_threads() > 1)) all.push_back({label, f, threaded});
+    if (runs && (!threaded || nodrel::numeric::thread_count() > 1)) all.push_back({label, f, threaded});
   };
   add(nodrel_eigen_sse2(), true, false);
 #if defined(NODREL_EIGEN_HAS_avx2)
@@ -105,7 +98,7 @@ std::vector<Flavor> eigen_flavors() {
   add(nodrel_eigen_native(), true, false);
 #endif
 #if defined(NODREL_EIGEN_HAS_native_omp)
-  nodrel_eigen_native_omp()->set_threads(nodrel_threads());
+  nodrel_eigen_native_omp()->set_threads(static_cast<int>(nodrel::numeric::thread_count()));
   add(nodrel_eigen_native_omp(), true, true);
 #endif
   return all;
@@ -128,11 +121,12 @@ View view(const DoubleArray& a) {
 
 // Every row is repeated (scripts/bench_table.py takes the medians), except
 // the literal reading at the larger orders, where one run takes from a
-// second to minutes (it is left out of the product at order 1000, about
-// four minutes a run).
+// second to minutes.
 void add(const std::string& name, std::int32_t n, std::function<void(benchmark::State&)> body) {
   const bool literal = name.find("/literal") != std::string::npos;
-  if (name == "mMult/literal" && n > 512) return;
+  // No literal reading where one run would take minutes to hours: the
+  // product of order 1000, the inverse from order 96.
+  if ((name == "mMult/literal" && n > 512) || (name == "mInv/literal" && n > 48)) return;
   const int repetitions = literal ? (n >= 16 ? 1 : 3) : 5;
   benchmark::RegisterBenchmark((name + "/" + std::to_string(n)).c_str(),
                                [body](benchmark::State& state) { body(state); })
@@ -255,7 +249,7 @@ void register_determinants() {
 }
 
 void register_inverses() {
-  for (const std::int32_t n : {3, 4, 8, 16, 48}) {
+  for (const std::int32_t n : {3, 4, 8, 16, 48, 96, 192}) {
     const DoubleArray a = random_matrix(n, n, 7);
     add("mInv/nodrel", n, [a](benchmark::State& state) {
       nodrel::Matr m;
@@ -346,12 +340,14 @@ void register_printing() {
 
 [[maybe_unused]] const bool kRegistered = [] {
   benchmark::AddCustomContext("nodrel_kernels", nodrel::numeric::kernels().name);
-  benchmark::AddCustomContext("nodrel_threads", std::to_string(nodrel_threads()));
   register_products();
   register_determinants();
   register_inverses();
   register_systems();
   register_printing();
+  // mMult, mDet, mDiag, mInv and mSist split large orders across threads:
+  // run once with NODREL_THREADS=1 and once without to see what they bring.
+  benchmark::AddCustomContext("nodrel_threads", std::to_string(nodrel::numeric::thread_count()));
   return true;
 }();
 

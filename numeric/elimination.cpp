@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "numeric/kernels.hpp"
+#include "numeric/parallel.hpp"
 #include "numeric/scratch.hpp"
 
 namespace nodrel::numeric {
@@ -268,6 +269,28 @@ class Members {
   // The determinant of the member without row `row` (-1: none) and column
   // `col`.
   virtual void finish(std::int32_t row, std::int32_t col, double det) = 0;
+  // The member's number, from 0, for sharing the members out.
+  virtual std::size_t number(std::int32_t row, std::int32_t col) const = 0;
+
+  // When several walks through the shared steps share the members out (one
+  // walk per thread), this walk's: those whose number, counted modulo
+  // `parts`, is in first..last-1. Consecutive numbers go to different walks,
+  // so members that leave the shared steps early (the costly ones) and late
+  // are spread over all of them.
+  void share(std::size_t parts, std::size_t first, std::size_t last) {
+    parts_ = parts;
+    first_ = first;
+    last_ = last;
+  }
+  bool mine(std::int32_t row, std::int32_t col) const {
+    const std::size_t part = number(row, col) % parts_;
+    return part >= first_ && part < last_;
+  }
+
+ private:
+  std::size_t parts_ = 1;
+  std::size_t first_ = 0;
+  std::size_t last_ = 1;
 };
 
 // A block of an elimination in progress: row 0 is the next pivot row.
@@ -410,6 +433,7 @@ class SharedElimination {
   // elimination finished with its own arrangement.
   void alone(const Stage& s, std::int32_t skip_row, const std::int32_t* cols, std::int32_t count,
              std::int32_t exchanges, std::int32_t row, std::int32_t col) {
+    if (!members_.mine(row, col)) return;
     const auto size = static_cast<std::size_t>(count);
     PivotProduct det{s.det.product, exchanges, s.det.zero};
     if (count == 1) {
@@ -456,7 +480,7 @@ class SharedElimination {
       if (s.cols == 1) {
         for (std::int32_t keep = 0; keep < 2; ++keep) {
           const std::int32_t dropped = s.row_id[1 - keep];
-          if (dropped < first_member) continue;
+          if (dropped < first_member || !members_.mine(dropped, col)) continue;
           PivotProduct det = s.det;
           det.product *= s.v[keep];
           finite_ = finite_ && std::isfinite(det.product);
@@ -571,6 +595,10 @@ class Minors final : public Members {
   void finish(std::int32_t row, std::int32_t col, double det) override {
     out_(static_cast<std::size_t>(col), static_cast<std::size_t>(row)) = det;
   }
+  std::size_t number(std::int32_t row, std::int32_t col) const override {
+    return static_cast<std::size_t>(row) * static_cast<std::size_t>(n_) +
+           static_cast<std::size_t>(col);
+  }
 
  private:
   std::int32_t n_;
@@ -586,11 +614,41 @@ class Replacements final : public Members {
     for (std::int32_t l = 0; l < size; ++l) ids[l] = l == col ? n_ : l;
   }
   void finish(std::int32_t, std::int32_t col, double det) override { dets_[col] = det; }
+  std::size_t number(std::int32_t, std::int32_t col) const override {
+    return static_cast<std::size_t>(col);
+  }
 
  private:
   std::int32_t n_;
   double* dets_;
 };
+
+// One walk's part of the members (see Members::share).
+struct Share {
+  std::size_t parts;
+  std::size_t first;
+  std::size_t last;
+};
+
+// Runs walk(share) once per chunk of the parts of the members, one part for
+// each thread there is to use; each walk takes every shared step itself
+// (they are a small share of the work at the orders split) and computes
+// its own members only. kFault when a walk met a fault, else kDone.
+template <typename Walk>
+Outcome walk_in_parts(std::uint64_t work, const Walk& walk) {
+  const std::size_t parts = thread_count();
+  Scratch<Outcome, 16> outcomes(parts);
+  std::fill_n(outcomes.data(), parts, Outcome::kDone);
+  parallel_for(parts, 1, work, [&](std::size_t first, std::size_t last) {
+    outcomes.data()[first] = walk(Share{parts, first, last});
+  });
+  const Outcome* begin = outcomes.data();
+  const Outcome* end = begin + parts;
+  return std::find(begin, end, Outcome::kFault) != end ? Outcome::kFault : Outcome::kDone;
+}
+
+Outcome minors_walk(ConstBlock source, Block result, Share share, double& d);
+Outcome replacements_walk(ConstBlock matrix, const double* b, double* dets, Share share);
 
 }  // namespace
 
@@ -654,6 +712,28 @@ Outcome inverse(ConstBlock source, Block result) {
     return divide(d) ? Outcome::kDone : Outcome::kFault;
   }
 
+  // The minors take about n^5 / 60 operations, each step's at a quarter of
+  // the product kernel's pace or less (measured: 3.6 ms at order 48).
+  const std::uint64_t work = std::uint64_t{order} * order * order * order * order / 4;
+  double d = 0.0;
+  const Outcome walked = walk_in_parts(work, [&](Share share) {
+    double part_d = 0.0;
+    const Outcome outcome = minors_walk(source, result, share, part_d);
+    if (share.first == 0) d = part_d;
+    return outcome;
+  });
+  if (walked != Outcome::kDone) return walked;
+  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
+  return divide(d) ? Outcome::kDone : Outcome::kFault;
+}
+
+namespace {
+
+// The minors of `share` and D, with the shared steps, into result (out(j, i)
+// = minor(i, j)).
+Outcome minors_walk(ConstBlock source, Block result, Share share, double& d) {
+  const auto n = static_cast<std::int32_t>(source.rows);
+  const auto order = source.rows;
   // The elimination of a itself, step by step, forking the minors.
   Buffer whole(order * order);
   Ids row_ids(order);
@@ -665,11 +745,12 @@ Outcome inverse(ConstBlock source, Block result) {
     row_id[l] = l;
     col_id[l] = l;
     for (std::size_t i = 0; i < order; ++i) {
-      whole.data()[i + static_cast<std::size_t>(l) * order] = at(static_cast<std::int32_t>(i), l);
+      whole.data()[i + static_cast<std::size_t>(l) * order] = source(i, static_cast<std::size_t>(l));
     }
   }
   if (!block_finite(whole.data(), order, order, order)) return Outcome::kFault;
   Minors minors(n, result);
+  minors.share(share.parts, share.first, share.last);
   SharedElimination shared(minors, n - 1, n);
   shared.set_chain_ids(chain_col_ids.data());
   constexpr std::int32_t kInterleavedUpTo = 8;
@@ -726,10 +807,11 @@ Outcome inverse(ConstBlock source, Block result) {
       !shared.finite()) {
     return Outcome::kFault;
   }
-  const double d = determinant_of(s.det);
-  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
-  return divide(d) ? Outcome::kDone : Outcome::kFault;
+  d = determinant_of(s.det);
+  return Outcome::kDone;
 }
+
+}  // namespace
 
 Outcome cramer(ConstBlock matrix, const double* b, double* x) {
   const double* a = matrix.data;
@@ -758,6 +840,31 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
     }
     return Outcome::kDone;
   }
+  Scratch<double, kStackOrder + 1> dets(order + 1);
+  // The determinants take about n^4 / 12 operations, at a third of the
+  // product kernel's pace or less (measured: 18 ms at order 200).
+  const std::uint64_t work = std::uint64_t{order} * order * order * order / 4;
+  const Outcome walked = walk_in_parts(
+      work, [&](Share share) { return replacements_walk(matrix, b, dets.data(), share); });
+  if (walked != Outcome::kDone) return walked;
+  const double d = dets.data()[n];
+  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
+  for (std::int32_t k = 0; k < n; ++k) {
+    x[k] = dets.data()[k] / d;
+    if (!std::isfinite(x[k])) return Outcome::kFault;
+  }
+  return Outcome::kDone;
+}
+
+namespace {
+
+// The determinants of `share` among a and its replacements, with the shared
+// steps, into dets (dets[k]: column k replaced by b; dets[n]: a itself).
+Outcome replacements_walk(ConstBlock matrix, const double* b, double* dets, Share share) {
+  const double* a = matrix.data;
+  const std::size_t lda = matrix.ld;
+  const auto n = static_cast<std::int32_t>(matrix.rows);
+  const auto order = matrix.rows;
   // The elimination of [a | b], each member dropping one column.
   const std::size_t width = order + 1;
   Buffer whole(order * width);
@@ -772,8 +879,8 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
   }
   for (std::int32_t i = 0; i < n; ++i) row_id[i] = i;
   if (!block_finite(whole.data(), order, order, width)) return Outcome::kFault;
-  Scratch<double, kStackOrder + 1> dets(width);
-  Replacements members(n, dets.data());
+  Replacements members(n, dets);
+  members.share(share.parts, share.first, share.last);
   SharedElimination shared(members, n, n + 1);
   constexpr std::int32_t kInterleavedUpTo = 8;
   double slots[(kInterleavedUpTo + 1) * kInterleavedUpTo * kInterleavedUpTo];
@@ -782,14 +889,9 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
   shared.drop_columns(Stage{whole.data(), order, n, n + 1, row_id, col_id, PivotProduct{}}, -1, 0,
                       n);
   shared.finish_deferred();
-  if (!shared.finite()) return Outcome::kFault;
-  const double d = dets.data()[n];
-  if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
-  for (std::int32_t k = 0; k < n; ++k) {
-    x[k] = dets.data()[k] / d;
-    if (!std::isfinite(x[k])) return Outcome::kFault;
-  }
-  return Outcome::kDone;
+  return shared.finite() ? Outcome::kDone : Outcome::kFault;
 }
+
+}  // namespace
 
 }  // namespace nodrel::numeric

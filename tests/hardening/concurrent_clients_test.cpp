@@ -2,10 +2,14 @@
 // every method (but the modal About box) at once, must get what one thread
 // alone gets. Objects share nothing but the process's state: the default
 // platform, the locale and the message table; the tsan preset runs this
-// under ThreadSanitizer, which reports any unsynchronised access to them.
+// under ThreadSanitizer, which reports any unsynchronised access to them,
+// the threads of calls large enough to be split among them.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -14,6 +18,7 @@
 #include "nodrel/dispatch.hpp"
 #include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
+#include "numeric/parallel.hpp"
 #include "support/fakes.hpp"
 #include "support/values.hpp"
 
@@ -82,6 +87,56 @@ TEST(ConcurrentClients, ThreadsGetWhatOneThreadGets) {
   for (int t = 0; t < kThreads; ++t) {
     SCOPED_TRACE("thread " + std::to_string(t));
     EXPECT_EQ(seen[t], alone);
+  }
+}
+
+std::size_t threads_of_process() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// mMult and mInv at orders where they split their work, each client's calls
+// on three threads: the bits of a single thread, and not one thread left
+// once the calls have returned.
+TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
+  constexpr std::int32_t kProductOrder = 200;
+  constexpr std::int32_t kInverseOrder = 48;
+  const auto matrix = [](std::int32_t n, int seed) {
+    DoubleArray a = DoubleArray::zeros(n, n);
+    for (std::int32_t j = 1; j <= n; ++j) {
+      for (std::int32_t i = 1; i <= n; ++i) a(i, j) = std::sin(seed * 0.37 + i * 7.1 + j * 3.3);
+    }
+    return a;
+  };
+  const DoubleArray a = matrix(kProductOrder, 1), b = matrix(kProductOrder, 2);
+  const DoubleArray c = matrix(kInverseOrder, 3);
+  const auto calls = [&] {
+    Matr m;
+    DoubleArray product;
+    m.mMult(product, a, b);
+    DoubleArray inverse = c;
+    m.mInv(inverse);
+    std::vector<double> bits = product.storage();
+    bits.insert(bits.end(), inverse.storage().begin(), inverse.storage().end());
+    return bits;
+  };
+  numeric::force_thread_count(1);
+  const std::vector<double> alone = calls();
+  numeric::force_thread_count(3);
+  const std::size_t before = threads_of_process();
+  const std::uint64_t splits = numeric::split_calls();
+  constexpr int kClients = 2;
+  std::vector<std::vector<double>> seen(kClients);
+  std::vector<std::thread> clients;
+  for (int t = 0; t < kClients; ++t) clients.emplace_back([&, t] { seen[t] = calls(); });
+  for (std::thread& t : clients) t.join();
+  numeric::force_thread_count(0);
+  EXPECT_GE(numeric::split_calls(), splits + 2 * kClients);
+  EXPECT_EQ(threads_of_process(), before);
+  for (int t = 0; t < kClients; ++t) {
+    SCOPED_TRACE("client " + std::to_string(t));
+    ASSERT_EQ(seen[t].size(), alone.size());
+    EXPECT_EQ(std::memcmp(seen[t].data(), alone.data(), alone.size() * sizeof(double)), 0);
   }
 }
 

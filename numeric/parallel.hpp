@@ -1,0 +1,77 @@
+// Work split across the processor's cores, for the engines of large orders.
+//
+// parallel_for(count, grain, work, body) calls body(begin, end) on
+// contiguous chunks that cover [0, count) once, one chunk on the calling
+// thread and each other on a std::thread of its own, and joins every thread
+// before it returns: no thread outlives the call, no pool is kept between
+// calls, and nothing but body runs on the threads. So it is safe inside an
+// in-process server whose client is single-threaded: the client's thread
+// waits in the call as it would for a long computation of its own.
+//
+// Each chunk must write only results of its own; the engines give every
+// element the same operations in the same order whichever chunk holds it,
+// so their bits never depend on the number of threads.
+//
+// An exception thrown by a chunk (std::bad_alloc from the scratch memory) is
+// carried to the caller once every thread has been joined; when several
+// chunks throw, the caller gets the first chunk's. A thread that cannot be
+// started leaves its chunk to the calling thread.
+//
+// Below a work of kParallelWorkFrom (as the caller estimates it), with a
+// single thread to use, or inside a chunk (a call nested in another is
+// never split again), body runs once on the calling thread with the whole
+// range.
+#ifndef NODREL_NUMERIC_PARALLEL_HPP
+#define NODREL_NUMERIC_PARALLEL_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+
+namespace nodrel::numeric {
+
+// The work of a call is counted in multiply-adds at the pace of the product
+// kernel (some 15 a nanosecond on one core of a current processor); an
+// engine whose operations go slower counts each for several. Starting and
+// joining a thread costs tens of microseconds, so a call is split from a
+// quarter of a millisecond of work on (a product of order 162, an inverse
+// of order 28, Cramer's rule of order 64, an elimination of order 400).
+inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
+
+// The threads a call may use: the processor's hardware threads, capped by
+// the environment variable NODREL_THREADS (a decimal number from 1 on, read
+// once per process; any other value is ignored). 1 means single-threaded.
+unsigned thread_count();
+
+// For tests: use exactly `count` threads from now on, whatever the
+// processor and the environment say; 0 goes back to them.
+void force_thread_count(unsigned count);
+
+// How many calls have been split across threads so far in this process,
+// for the tests (that a case is large enough to be split) and the
+// benchmarks' records.
+std::uint64_t split_calls();
+
+using ChunkFunction = void (*)(void* context, std::size_t begin, std::size_t end);
+
+// The untyped core of parallel_for.
+void run_chunks(std::size_t count, std::size_t grain, std::uint64_t work, ChunkFunction function,
+                void* context);
+
+// Chunk boundaries fall on multiples of grain (>= 1), but the last.
+template <typename Body>
+void parallel_for(std::size_t count, std::size_t grain, std::uint64_t work, Body&& body) {
+  using Type = std::remove_reference_t<Body>;
+  Type* const target = std::addressof(body);
+  run_chunks(
+      count, grain, work,
+      [](void* context, std::size_t begin, std::size_t end) {
+        (*static_cast<Type*>(context))(begin, end);
+      },
+      const_cast<void*>(static_cast<const void*>(target)));
+}
+
+}  // namespace nodrel::numeric
+
+#endif  // NODREL_NUMERIC_PARALLEL_HPP
