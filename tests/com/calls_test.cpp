@@ -81,6 +81,7 @@ class Variables {
       }
       V_VT(&refs_[i]) = static_cast<VARTYPE>(VT_BYREF | (variants ? VARTYPE{VT_VARIANT} : V_VT(v)));
       V_BYREF(&refs_[i]) = variants ? static_cast<void*>(v) : &V_R8(v);
+      arrays_before_.push_back(current(i));
     }
   }
   ~Variables() {
@@ -103,6 +104,8 @@ class Variables {
           EXPECT_EQ(V_VT(v), VT_ARRAY | VT_VARIANT) << "scripts read arrays of variants";
         }
         EXPECT_EQ(read_array(current(i)), a.after);
+      } else if (a.type == VT_VARIANT) {
+        EXPECT_EQ(current(i), arrays_before_[i]) << "a Variant only read is never replaced";
       } else if (a.type == VT_R8) {
         EXPECT_EQ(V_VT(v), VT_R8);
         EXPECT_EQ(V_R8(v), a.number_after);
@@ -119,6 +122,7 @@ class Variables {
   const std::vector<Arg>& args_;
   std::vector<Var> values_;
   std::vector<VARIANT> refs_;
+  std::vector<SAFEARRAY*> arrays_before_;
 };
 
 // Every method once, each argument of lower bound `lower`; run both ways.
