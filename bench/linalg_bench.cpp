@@ -1,35 +1,56 @@
-// The heavy methods at small and large orders, each measured three ways in
-// the same run:
-//   <method>/nodrel/<n>   the component's method;
-//   <method>/literal/<n>  the reference transcription of the tests, a
-//                         literal reading of the algorithm with a hardware
-//                         flag check after every operation;
-//   <method>/eigen/<n>    Eigen 3 doing the nearest job: the product,
-//                         PartialPivLU's determinant, inverse(),
-//                         lu().solve(), the matrix-vector product.
+// The heavy methods at small and large orders, each measured several ways
+// in the same run:
+//   <method>/nodrel/<n>          the component's method, with the kernels
+//                                that kernels() chose (NODREL_KERNELS caps
+//                                them) and NODREL_THREADS threads (all cores
+//                                when unset);
+//   <method>/literal/<n>         the reference transcription of the tests, a
+//                                literal reading of the algorithm with a
+//                                hardware flag check after every operation;
+//   <method>/eigen-<flavor>/<n>  Eigen 3 doing the nearest job (the product,
+//                                PartialPivLU's determinant, inverse(),
+//                                lu().solve(), the matrix-vector product),
+//                                built as each flavor of eigen_flavor.hpp the
+//                                processor runs: sse2, avx2 (no FMA; Eigen
+//                                has no AVX-512 without FMA), native
+//                                (-march=native), and native-omp (the same
+//                                with OpenMP, as many threads as the
+//                                component; only where it has more than one).
 // Plus mPrint of a 1000 x 1000 Matrix to "DEBUG" against a loop that
 // formats the same cells with snprintf("%.4E").
 //
-// scripts/bench_table.py turns the JSON output into the table of ratios of
-// docs/benchmarks.md.
+// The run's context records the kernels, the threads and what each Eigen
+// flavor was compiled with (its instruction sets, FMA, OpenMP), so that the
+// output proves which code ran. scripts/bench_table.py turns the JSON output
+// into the table of ratios of docs/benchmarks.md.
 #include <benchmark/benchmark.h>
 
-#include <Eigen/Dense>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "eigen_flavor.hpp"
 #include "nodrel/matr.hpp"
+#include "numeric/kernels.hpp"
 #include "reference/reference.hpp"
+
+extern "C" {
+const NodrelEigenFlavor* nodrel_eigen_sse2();
+const NodrelEigenFlavor* nodrel_eigen_avx2();
+const NodrelEigenFlavor* nodrel_eigen_native();
+const NodrelEigenFlavor* nodrel_eigen_native_omp();
+}
 
 namespace {
 
 using nodrel::DoubleArray;
-using EigenMap = Eigen::Map<const Eigen::MatrixXd, 0, Eigen::OuterStride<>>;
 
 // A random matrix of order n with bounds 0..n, scaled so that its
 // determinant stays of moderate size: uniform elements in -1..1 give
@@ -54,20 +75,64 @@ DoubleArray random_vector(std::int32_t n, std::uint64_t seed) {
   return v;
 }
 
-// Elements 1..r, 1..c of a matrix with bounds 0..r, 0..c, as Eigen sees them.
-EigenMap eigen_view(const DoubleArray& a) {
-  const auto ld = static_cast<Eigen::Index>(a.bounds()[0].count);
-  return EigenMap(a.storage().data() + 1 + ld, a.ubound(1), a.ubound(2), Eigen::OuterStride<>(ld));
+// The threads the component uses: NODREL_THREADS, or every core.
+int nodrel_threads() {
+  const char* text = std::getenv("NODREL_THREADS");
+  const int threads = text != nullptr ? std::atoi(text) : 0;
+  return threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
-Eigen::Map<const Eigen::VectorXd> eigen_view_vector(const DoubleArray& v) {
-  return Eigen::Map<const Eigen::VectorXd>(v.storage().data() + 1, v.ubound(1));
+
+// The Eigen flavors built and run by this processor, each with the label of
+// its rows; the OpenMP one gets the component's threads, and rows only when
+// the component has several.
+struct Flavor {
+  std::string label;
+  const NodrelEigenFlavor* eigen;
+  bool threaded;
+};
+std::vector<Flavor> eigen_flavors() {
+  std::vector<Flavor> all;
+  const auto add = [&](const NodrelEigenFlavor* f, bool runs, bool threaded) {
+    std::string label = std::string("eigen-") + f->name;
+    std::replace(label.begin(), label.end(), '_', '-');
+    benchmark::AddCustomContext(label, std::string(f->compiled) + (runs ? "" : " (not run)"));
+    if (runs && (!threaded || nodrel_threads() > 1)) all.push_back({label, f, threaded});
+  };
+  add(nodrel_eigen_sse2(), true, false);
+#if defined(NODREL_EIGEN_HAS_avx2)
+  add(nodrel_eigen_avx2(), __builtin_cpu_supports("avx2"), false);
+  // Built for this machine: the benchmark runs where it was built.
+  add(nodrel_eigen_native(), true, false);
+#endif
+#if defined(NODREL_EIGEN_HAS_native_omp)
+  nodrel_eigen_native_omp()->set_threads(nodrel_threads());
+  add(nodrel_eigen_native_omp(), true, true);
+#endif
+  return all;
+}
+const std::vector<Flavor>& flavors() {
+  static const std::vector<Flavor> all = eigen_flavors();
+  return all;
+}
+
+// Elements 1..r, 1..c of a matrix with bounds 0..r, 0..c, as a block with
+// its leading dimension.
+struct View {
+  const double* data;
+  int ld;
+};
+View view(const DoubleArray& a) {
+  const auto ld = static_cast<int>(a.bounds()[0].count);
+  return {a.storage().data() + 1 + ld, ld};
 }
 
 // Every row is repeated (scripts/bench_table.py takes the medians), except
 // the literal reading at the larger orders, where one run takes from a
-// second to minutes.
+// second to minutes (it is left out of the product at order 1000, about
+// four minutes a run).
 void add(const std::string& name, std::int32_t n, std::function<void(benchmark::State&)> body) {
   const bool literal = name.find("/literal") != std::string::npos;
+  if (name == "mMult/literal" && n > 512) return;
   const int repetitions = literal ? (n >= 16 ? 1 : 3) : 5;
   benchmark::RegisterBenchmark((name + "/" + std::to_string(n)).c_str(),
                                [body](benchmark::State& state) { body(state); })
@@ -75,8 +140,18 @@ void add(const std::string& name, std::int32_t n, std::function<void(benchmark::
       ->Repetitions(repetitions);
 }
 
+// The Eigen rows of a call, one per flavor; the threaded flavor only at the
+// orders where the component splits its work (512 and above).
+void add_eigen(const std::string& method, std::int32_t n,
+               std::function<void(const NodrelEigenFlavor&, benchmark::State&)> body) {
+  for (const Flavor& f : flavors()) {
+    if (f.threaded && n < 512) continue;
+    add(method + "/" + f.label, n, [f, body](benchmark::State& state) { body(*f.eigen, state); });
+  }
+}
+
 void register_products() {
-  for (const std::int32_t n : {3, 4, 8, 64, 512}) {
+  for (const std::int32_t n : {3, 4, 8, 64, 512, 1000}) {
     const DoubleArray a = random_matrix(n, n, 1);
     const DoubleArray b = random_matrix(n, n, 2);
     add("mMult/nodrel", n, [a, b](benchmark::State& state) {
@@ -95,10 +170,11 @@ void register_products() {
         benchmark::DoNotOptimize(c.storage().data());
       }
     });
-    add("mMult/eigen", n, [a, b](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a), eb = eigen_view(b);
+    add_eigen("mMult", n, [a, b, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a), vb = view(b);
+      std::vector<double> c(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
       for (auto _ : state) {
-        Eigen::MatrixXd c = ea * eb;
+        e.mult(n, va.data, va.ld, vb.data, vb.ld, c.data());
         benchmark::DoNotOptimize(c.data());
       }
     });
@@ -122,11 +198,11 @@ void register_products() {
         benchmark::DoNotOptimize(y.storage().data());
       }
     });
-    add("mMultVett/eigen", n, [a, x](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a);
-      const Eigen::VectorXd ex = eigen_view_vector(x);
+    add_eigen("mMultVett", n, [a, x, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a);
+      std::vector<double> y(static_cast<std::size_t>(n));
       for (auto _ : state) {
-        Eigen::VectorXd y = ea * ex;
+        e.mult_vector(n, va.data, va.ld, x.storage().data() + 1, y.data());
         benchmark::DoNotOptimize(y.data());
       }
     });
@@ -134,7 +210,7 @@ void register_products() {
 }
 
 void register_determinants() {
-  for (const std::int32_t n : {3, 4, 8, 100, 1000}) {
+  for (const std::int32_t n : {3, 4, 8, 100, 512, 1000}) {
     const DoubleArray a = random_matrix(n, n, 5);
     add("mDet/nodrel", n, [a](benchmark::State& state) {
       nodrel::Matr m;
@@ -144,12 +220,9 @@ void register_determinants() {
       nodrel::reference::Matr m;
       for (auto _ : state) benchmark::DoNotOptimize(m.mDet(a));
     });
-    add("mDet/eigen", n, [a](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a);
-      for (auto _ : state) {
-        Eigen::PartialPivLU<Eigen::MatrixXd> lu(ea);
-        benchmark::DoNotOptimize(lu.determinant());
-      }
+    add_eigen("mDet", n, [a, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a);
+      for (auto _ : state) benchmark::DoNotOptimize(e.det(n, va.data, va.ld));
     });
   }
   for (const std::int32_t n : {8, 200}) {
@@ -174,12 +247,9 @@ void register_determinants() {
         benchmark::DoNotOptimize(work.storage().data());
       }
     });
-    add("mDiag/eigen", n, [a](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a);
-      for (auto _ : state) {
-        Eigen::PartialPivLU<Eigen::MatrixXd> lu(ea);
-        benchmark::DoNotOptimize(lu.matrixLU().data());
-      }
+    add_eigen("mDiag", n, [a, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a);
+      for (auto _ : state) benchmark::DoNotOptimize(e.lu(n, va.data, va.ld));
     });
   }
 }
@@ -205,10 +275,11 @@ void register_inverses() {
         benchmark::DoNotOptimize(work.storage().data());
       }
     });
-    add("mInv/eigen", n, [a](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a);
+    add_eigen("mInv", n, [a, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a);
+      std::vector<double> inv(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
       for (auto _ : state) {
-        Eigen::MatrixXd inv = ea.inverse();
+        e.inverse(n, va.data, va.ld, inv.data());
         benchmark::DoNotOptimize(inv.data());
       }
     });
@@ -235,11 +306,11 @@ void register_systems() {
         benchmark::DoNotOptimize(x.storage().data());
       }
     });
-    add("mSist/eigen", n, [a, b](benchmark::State& state) {
-      const Eigen::MatrixXd ea = eigen_view(a);
-      const Eigen::VectorXd eb = eigen_view_vector(b);
+    add_eigen("mSist", n, [a, b, n](const NodrelEigenFlavor& e, benchmark::State& state) {
+      const View va = view(a);
+      std::vector<double> x(static_cast<std::size_t>(n));
       for (auto _ : state) {
-        Eigen::VectorXd x = ea.lu().solve(eb);
+        e.solve(n, va.data, va.ld, b.storage().data() + 1, x.data());
         benchmark::DoNotOptimize(x.data());
       }
     });
@@ -274,6 +345,8 @@ void register_printing() {
 }
 
 [[maybe_unused]] const bool kRegistered = [] {
+  benchmark::AddCustomContext("nodrel_kernels", nodrel::numeric::kernels().name);
+  benchmark::AddCustomContext("nodrel_threads", std::to_string(nodrel_threads()));
   register_products();
   register_determinants();
   register_inverses();

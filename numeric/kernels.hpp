@@ -18,9 +18,11 @@
 // finite knows that no step raised a flag; otherwise it runs the checked
 // loops again from the start, which fail at the right element.
 //
-// Two builds of the kernels exist: the baseline one, for any processor the
-// compiler targets, and one for processors with AVX2, chosen once at run
-// time. Both give identical bits; only their speed differs.
+// Up to three builds of the kernels exist: the baseline one, for any
+// processor the compiler targets, and on x86-64 (outside Windows) one for
+// processors with AVX2 and one for AVX-512F, the widest the processor runs
+// being chosen once at run time. All give identical bits; only their speed
+// differs.
 #ifndef NODREL_NUMERIC_KERNELS_HPP
 #define NODREL_NUMERIC_KERNELS_HPP
 
@@ -74,23 +76,33 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
-  // Name of the build in use, for the benchmarks' records.
+  // Name of the build ("baseline", "avx2", "avx512"), for the benchmarks'
+  // records.
   const char* name;
+  // The blocking of gemm: register tiles of tile_rows x tile_cols elements
+  // of c, over block_depth terms at a time, block_rows rows of a and
+  // block_cols columns of b per packed panel. The tests cut each of them at
+  // its edges.
+  std::size_t tile_rows, tile_cols, block_rows, block_depth, block_cols;
 };
 
-// The kernels for this processor, chosen on first use. A further build (a
-// wider vector, say) is one more table and one more test in kernels.cpp;
-// nothing above this layer names a build.
+// The kernels for this processor, chosen on first use: the widest build the
+// processor runs, or, when the environment variable NODREL_KERNELS names a
+// build ("baseline", "avx2", "avx512"), the widest up to that one (an
+// unknown name is ignored). The variable is read once per process. A
+// further build is one more table in kernels.cpp; nothing above this layer
+// names a build.
 const Kernels& kernels();
+
+// The table of the named build when this library holds it and the processor
+// runs it, nullptr otherwise: the tests and benchmarks hold every build
+// against the others through this.
+const Kernels* kernels_named(const char* name);
 
 // kern.gemm with its workspace taken from the scratch memory (std::bad_alloc
 // when it is refused).
 void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, const double* a,
              std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc);
-
-// The baseline kernels, whatever the processor; the tests hold the two builds
-// against each other through this.
-const Kernels& baseline_kernels();
 
 }  // namespace nodrel::numeric
 

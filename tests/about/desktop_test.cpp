@@ -43,18 +43,6 @@ std::string shown(const char* label) {
   return out;
 }
 
-std::string without_cr(std::string s) {
-  std::erase(s, '\r');
-  return s;
-}
-
-// A new folder for one test, named after the process.
-std::filesystem::path new_folder(const std::string& name) {
-  const auto dir = std::filesystem::temp_directory_path() / (name + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
 // xdotool in the background: the dialog's event loop must keep running
 // while the events arrive.
 std::vector<pid_t> helpers;
@@ -141,9 +129,10 @@ AboutSeen show_about_and_close(const std::function<void(AboutDialog&)>& close) {
 }
 
 TEST_F(DesktopTest, AboutShowsItsTextsAndClosesWithEnterEscapeOrTheButton) {
-  const AboutTexts t = about_texts();
+  AboutTexts t = about_texts();
+  std::erase(t.description, '\r');
   const AboutSeen enter = show_about_and_close([](AboutDialog& d) { key(d.window(), "Return"); });
-  EXPECT_EQ(enter.texts, "Info on Nodrel|Nodrel|Version 1.1.1|" + without_cr(t.description) + "|" +
+  EXPECT_EQ(enter.texts, "Info on Nodrel|Nodrel|Version 1.1.1|" + t.description + "|" +
                              t.disclaimer + "|OK|&System Info...");
   EXPECT_EQ(enter.width * 1000 + enter.height, 382 * 1000 + 237);  // 5730 x 3555 twips
   EXPECT_EQ(enter.reason, CloseReason::kOkButton);
@@ -154,25 +143,14 @@ TEST_F(DesktopTest, AboutShowsItsTextsAndClosesWithEnterEscapeOrTheButton) {
   EXPECT_EQ(ok.texts, enter.texts);  // the same texts the second time
 }
 
-// Sets PATH for the life of one test.
-class ScopedPath {
- public:
-  explicit ScopedPath(const std::string& value) : old_(std::getenv("PATH")) {
-    setenv("PATH", value.c_str(), 1);
-  }
-  ~ScopedPath() { setenv("PATH", old_.c_str(), 1); }
-
- private:
-  std::string old_;
-};
-
 // The button starts the first tool found on PATH without waiting for it,
 // or, with none, says so in a message box over the About box, which stays
 // open until Escape.
 TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaitingOrSaysThereIsNone) {
   for (const bool with_tool : {true, false}) {
     SCOPED_TRACE(with_tool);
-    const std::filesystem::path dir = new_folder("nodrel-tools-");
+    const auto dir = std::filesystem::temp_directory_path() / ("nodrel-tools-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
     const std::filesystem::path marker = dir / "started", release = dir / "release";
     if (with_tool) {
       // The tool runs until the test releases it (at most ten seconds), so
@@ -188,7 +166,8 @@ TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaitingOrSaysThereIsNone) {
       after(0.3, [&box] { key(box.window(), "Return"); });
     };
     // xdotool is started by its full path, so PATH can hold no tool at all.
-    ScopedPath path(dir.string() + ":/usr/bin:/bin");
+    const std::string old_path = std::getenv("PATH");
+    setenv("PATH", (dir.string() + ":/usr/bin:/bin").c_str(), 1);
     const auto start = std::chrono::steady_clock::now();
     AboutDialog* about = nullptr;
     detail::on_message_closed = [&](MessageDialog&) {
@@ -209,6 +188,7 @@ TEST_F(DesktopTest, SystemInfoStartsTheToolWithoutWaitingOrSaysThereIsNone) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(std::filesystem::exists(marker), with_tool);
+    setenv("PATH", old_path.c_str(), 1);
     std::filesystem::remove_all(dir);
   }
 }

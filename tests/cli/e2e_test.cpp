@@ -1,8 +1,9 @@
 // The installed nodrel program, run as a user runs it where the boundary
 // matters: without a terminal or a display (a script from a file, a message
 // box, a binary file, data from a file), and at a terminal of its own
-// (the interactive mode, through a pseudo-terminal). What each call and
-// script shows otherwise is host_test.cpp's, in process.
+// (the interactive mode and the terminal's dialogs, through a pseudo-
+// terminal). What each call and script shows otherwise is host_test.cpp's,
+// in process.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -47,14 +48,16 @@ TEST(StagedProgramTest, WithoutATerminal) {
       // With no terminal the message box's text goes to standard error.
       {"", "", "-q mPrint '[1,2]' missing '\"MSGBOX\"'", 0, "MSGBOX\n",
        "\r\n+1.0000E+00  +2.0000E+00  \n"},
+      {"", "", "-q mShowAbout", 0, "", ""},  // the About box shows nothing
       {"", "", "-f .", 2, "", "nodrel: .: Is a directory\n"},
+      {"", "", "-f missing.txt", 2, "", "nodrel: missing.txt: No such file or directory\n"},
       {"", "", "-f '" NODREL_STAGED_PROGRAM "'", 2, "",
        "nodrel: " NODREL_STAGED_PROGRAM
        ": not a text file: line 1, column 1 holds \"\\x7FELF\\x02"},
       {"data.csv", "2; 1\n\n1 ;3\n", "-q mInv @data.csv", 0,
        "0     0     0\n0   0.6  -0.2\n0  -0.2   0.4\n", ""},
-      {"bad.csv", "1,2\n3,x4\n", "mInv @bad.csv", 2, "",
-       "nodrel: argument 1, bad.csv: line 2, column 3: 'x4' is not a number\n"},
+      {"bad.csv", "1,2\n3, x4\n", "mInv @bad.csv", 2, "",
+       "nodrel: argument 1, bad.csv: line 2, column 4: 'x4' is not a number\n"},
       {"", "", "--csv -q mMakeMatrI [] 2", 0, "0,0,0\n0,1,0\n0,0,1\n", ""},
       {"", "", "-q mMakeVectI [] 5000", 0,
        "0  1  1  ...  1  1  1\n(5001 elements; --all shows every one)\n", ""},
@@ -90,8 +93,8 @@ class Terminal {
   ~Terminal() { close(fd_); }
   void type(const std::string& keys) { EXPECT_GT(write(fd_, keys.data(), keys.size()), 0); }
   // What the terminal shows up to `marker`, waiting 10 s at most.
-  std::string until(const std::string& marker) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  std::string until(const std::string& marker, int ms = 10000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (seen_.find(marker) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
       pollfd p{fd_, POLLIN, 0};
       char block[4096];
@@ -139,6 +142,23 @@ TEST(StagedProgramTest, AtATerminal) {
   EXPECT_NE(t.until("nodrel> ").find("6 7\r\n"), std::string::npos);
   t.type("\x1b[A\r");
   EXPECT_NE(t.until("nodrel> ").find("6 7\r\n"), std::string::npos);
+  // The message box and the About box show on the terminal and wait for
+  // Enter: the prompt comes back only after it.
+  const struct {
+    const char *call, *first, *last;
+  } dialogs[] = {{"mPrint [1], missing, \"msgbox\", missing, \"Hi\"\r", "+1.0000E+00  ",
+                  "[ OK ] Press Enter to close. "},
+                 {"mShowAbout\r", "Version 1.1.1", "[ OK ] press Enter "}};
+  for (const auto& d : dialogs) {
+    SCOPED_TRACE(d.call);
+    t.type(d.call);
+    const std::string box = t.until(d.last);
+    EXPECT_NE(box.find(d.first), std::string::npos) << box;
+    EXPECT_NE(box.find(d.last), std::string::npos) << box;
+    EXPECT_EQ(t.until("nodrel> ", 300), "");
+    t.type("\r");
+    EXPECT_NE(t.until("nodrel> ").find("nodrel> "), std::string::npos);
+  }
   t.type(":help mDet\r");
   EXPECT_NE(t.until("nodrel> ").find("Function mDet(mtrA() As Double) As Double"),
             std::string::npos);

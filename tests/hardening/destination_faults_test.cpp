@@ -1,10 +1,9 @@
-// Faults of the print destinations, called late bound as a client calls:
-// files that cannot be opened or written, a clipboard without a display or
-// without a tool, a client object or a platform service that raises an
-// error. Each reaches the caller as the run-time error of the fault, after
-// what mPrint wrote into the caller's variables before delivering (Perif's
-// keyword; RowCol false for a number), with what the destination had done
-// before the fault still done, and nothing more.
+// Faults of the real print destinations, called late bound as a client
+// calls: files that cannot be opened or written, a clipboard without a
+// display or without a tool. Each reaches the caller as the run-time error
+// of the fault, after what mPrint wrote into the caller's variables before
+// delivering (Perif's keyword; RowCol false for a number). An error of a
+// client object or a platform service is print_test.cpp's.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -14,19 +13,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "nodrel/dispatch.hpp"
-#include "support/fakes.hpp"
+#include "nodrel/platform.hpp"
 #include "support/values.hpp"
 
 namespace nodrel {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace fakes;
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -113,56 +109,6 @@ TEST(DestinationFaultTest, FilesAndTheClipboardFailAfterPerifIsWritten) {
                              set_default_platform(nullptr);
                            }),
             17);
-}
-
-TEST(DestinationFaultTest, AnErrorOfTheDestinationEndsTheCallWithWhatItDidBefore) {
-  Log log;
-  const auto platform = std::make_shared<FakePlatform>(log);
-  struct Row {
-    const char* fail_on;
-    char kind;  // Form, TextBox, Label, pRinter, or '-' for none
-    const char* perif;
-    Log done;  // the calls made, the failing one last
-  };
-  const std::string text = "(\r\n2.5000E+00  )";
-  // Append is false: a surface is cleared and a text box or label emptied
-  // before the text goes to it.
-  const std::vector<Row> rows = {
-      {"Form.Cls", 'F', "MSGBOX", {"Form.Cls"}},
-      {"Form.Print", 'F', "MSGBOX", {"Form.Cls", "Form.Print" + text}},
-      {"TextBox.put_Text", 'T', "MSGBOX", {"TextBox.put_Text()"}},
-      {"TextBox.get_Text", 'T', "MSGBOX", {"TextBox.put_Text()", "TextBox.get_Text"}},
-      {"Label.put_Caption", 'L', "MSGBOX", {"Label.put_Caption()"}},
-      {"Label.get_Caption", 'L', "MSGBOX", {"Label.put_Caption()", "Label.get_Caption"}},
-      {"Printer.Print", 'R', "MSGBOX", {"Printer.Print" + text}},
-      {"Printer.EndDoc", 'R', "MSGBOX", {"Printer.Print" + text, "Printer.EndDoc"}},
-      {"Clipboard.set", '-', "clipboard", {"Clipboard.clear", "Clipboard.set" + text}},
-      {"MsgBox", '-', "MsgBox", {"MsgBox" + text}},
-      {"File.output", '-', "f.txt", {"File.output(f.txt, \r\n2.5000E+00  )"}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.fail_on);
-    log.clear();
-    platform->fail_on = row.fail_on;
-    std::shared_ptr<Recorder> recorder;
-    Variant obj = Variant::missing();
-    const auto use = [&](auto object) {
-      recorder = object;
-      obj = object_variant(object);
-    };
-    if (row.kind == 'F') use(std::make_shared<FakeSurface<Form>>(log, "Form"));
-    if (row.kind == 'T') use(std::make_shared<FakeTextBox>(log));
-    if (row.kind == 'L') use(std::make_shared<FakeLabel>(log));
-    if (row.kind == 'R') use(std::make_shared<FakePrinter>(log));
-    if (recorder) recorder->fail_on = row.fail_on;
-    Matr m;
-    m.set_locale(Locale::c());
-    m.set_platform(platform);
-    const std::string keyword = obj.is_missing() ? upper(row.perif) : "OBJECT";
-    EXPECT_EQ(print_number(m, row.perif, obj),
-              "error 57 (Device I/O error), String \"" + keyword + "\", Boolean False");
-    EXPECT_EQ(log, row.done);
-  }
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 namespace nodrel::detail {
 namespace {
 
-constexpr double kMax = std::numeric_limits<double>::max();
 constexpr double kTiny = std::numeric_limits<double>::denorm_min();
 const Locale kGerman{",", ".", "EUR"};
 
@@ -28,20 +27,15 @@ struct Row {
 };
 
 // Every feature of the subset; exact values noted where a decimal literal is
-// not the double it names.
+// not the double it names. The default pattern's and "0.000"'s rounding away
+// from ties is the comparison with printf's below.
 const std::vector<Row> kRows = {
     // The default pattern, for every kind of double.
-    {1, "0.0000E+00", "1.0000E+00"},
     {-2.5, "0.0000E+00", "-2.5000E+00"},
     {0.0, "0.0000E+00", "0.0000E+00"},
     {-0.0, "0.0000E+00", "0.0000E+00"},  // a zero, not a negative number
-    {12345.678, "0.0000E+00", "1.2346E+04"},
-    {1e100, "0.0000E+00", "1.0000E+100"},
     {9.99995, "0.0000E+00", "1.0000E+01"},  // the carry moves the exponent
     {12344.5, "0.0000E+00", "1.2345E+04"},  // an exact tie, away from zero
-    {1.00005, "0.0000E+00", "1.0001E+00"},  // 1.0000500000000001055...
-    {kMax, "0.0000E+00", "1.7977E+308"},
-    {std::nextafter(std::numeric_limits<double>::min(), 0.0), "0.0000E+00", "2.2251E-308"},
     {-kTiny, "0.0000E+00", "-4.9407E-324"},
     // Row and column numbers: every digit of the exact value.
     {1, "00", "01"},
