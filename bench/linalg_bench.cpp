@@ -33,7 +33,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "eigen_flavor.hpp"
@@ -76,13 +75,6 @@ DoubleArray random_vector(std::int32_t n, std::uint64_t seed) {
   return v;
 }
 
-// The threads the component uses: NODREL_THREADS, or every core.
-int nodrel_threads() {
-  const char* text = std::getenv("NODREL_THREADS");
-  const int threads = text != nullptr ? std::atoi(text) : 0;
-  return threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 // The Eigen flavors built and run by this processor, each with the label of
 // its rows; the OpenMP one gets the component's threads, and rows only when
 // the component has several.
@@ -97,7 +89,7 @@ std::vector<Flavor> eigen_flavors() {
     std::string label = std::string("eigen-") + f->name;
     std::replace(label.begin(), label.end(), '_', '-');
     benchmark::AddCustomContext(label, std::string(f->compiled) + (runs ? "" : " (not run)"));
-    if (runs && (!threaded || nodrel_threads() > 1)) all.push_back({label, f, threaded});
+    if (runs && (!threaded || nodrel::numeric::thread_count() > 1)) all.push_back({label, f, threaded});
   };
   add(nodrel_eigen_sse2(), true, false);
 #if defined(NODREL_EIGEN_HAS_avx2)
@@ -106,7 +98,7 @@ std::vector<Flavor> eigen_flavors() {
   add(nodrel_eigen_native(), true, false);
 #endif
 #if defined(NODREL_EIGEN_HAS_native_omp)
-  nodrel_eigen_native_omp()->set_threads(nodrel_threads());
+  nodrel_eigen_native_omp()->set_threads(static_cast<int>(nodrel::numeric::thread_count()));
   add(nodrel_eigen_native_omp(), true, true);
 #endif
   return all;
@@ -129,8 +121,7 @@ View view(const DoubleArray& a) {
 
 // Every row is repeated (scripts/bench_table.py takes the medians), except
 // the literal reading at the larger orders, where one run takes from a
-// second to minutes (it is left out of the product at order 1000, about
-// four minutes a run).
+// second to minutes.
 void add(const std::string& name, std::int32_t n, std::function<void(benchmark::State&)> body) {
   const bool literal = name.find("/literal") != std::string::npos;
   // No literal reading where one run would take minutes to hours: the
@@ -349,7 +340,6 @@ void register_printing() {
 
 [[maybe_unused]] const bool kRegistered = [] {
   benchmark::AddCustomContext("nodrel_kernels", nodrel::numeric::kernels().name);
-  benchmark::AddCustomContext("nodrel_threads", std::to_string(nodrel_threads()));
   register_products();
   register_determinants();
   register_inverses();

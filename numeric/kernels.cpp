@@ -79,9 +79,10 @@ void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, c
   // The columns of c are shared out among the threads, each forming whole
   // columns with panels of its own: every element still receives its k
   // terms in increasing order, so the split changes no bit. The chunks are
-  // cut at multiples of the register tile's width (6 columns), so only the
-  // last columns of c meet the edge kernel.
-  constexpr std::size_t kColumnGrain = 6;
+  // cut at multiples of 24 columns, a whole number of register tiles in
+  // every build (6 columns wide in the baseline and AVX2 builds, 8 in the
+  // AVX-512 one), so only the last columns of c meet the edge kernel.
+  constexpr std::size_t kColumnGrain = 24;
   parallel_for(n, kColumnGrain, std::uint64_t{m} * n * k, [&](std::size_t begin, std::size_t end) {
     // Compiled in the baseline build only: the buffer's code can never come
     // from a wider build.

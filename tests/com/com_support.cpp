@@ -9,34 +9,26 @@ namespace nodrel::com::test {
 
 namespace {
 
-Matrix from_rows(const Rows& rows) {
-  const LONG r = static_cast<LONG>(rows.size());
-  const LONG c = rows.empty() ? 0 : static_cast<LONG>(rows[0].size());
-  Matrix m{{{0, r - 1}, {0, c - 1}}, {}};
+// The rows as automation stores them (the first index fastest), indices
+// from `lower`; with lower bound 0 behind a row 0 and a column 0 of `fill`.
+Matrix matrix_of(const Rows& rows, LONG lower, double fill) {
+  const LONG border = lower == 0 ? 1 : 0;
+  const LONG r = static_cast<LONG>(rows.size()) + border;
+  const LONG c = (rows.empty() ? 0 : static_cast<LONG>(rows[0].size())) + border;
+  Matrix m{{{lower, lower + r - 1}, {lower, lower + c - 1}}, {}};
   for (LONG j = 0; j < c; ++j) {
-    for (LONG i = 0; i < r; ++i) m.elements.push_back(rows[i][j]);
+    for (LONG i = 0; i < r; ++i) {
+      m.elements.push_back(i < border || j < border ? fill : rows[i - border][j - border]);
+    }
   }
   return m;
 }
 
-// The rows with a row 0 and a column 0 of `fill` in front.
-Rows bordered(const Rows& rows, double fill) {
-  Rows result(1, std::vector<double>(rows.empty() ? 1 : rows[0].size() + 1, fill));
-  for (const auto& row : rows) {
-    std::vector<double>& b = result.emplace_back(1, fill);
-    b.insert(b.end(), row.begin(), row.end());
-  }
-  return result;
-}
-
-Matrix shifted(Matrix m, LONG lower) {
-  for (auto& [low, high] : m.bounds) low += lower, high += lower;
+Matrix vector_of(const std::vector<double>& values, LONG lower, double fill) {
+  const LONG border = lower == 0 ? 1 : 0;
+  Matrix m{{{lower, lower + static_cast<LONG>(values.size()) + border - 1}}, values};
+  if (border != 0) m.elements.insert(m.elements.begin(), fill);
   return m;
-}
-
-Matrix vector_of(std::vector<double> values, double fill, bool border) {
-  if (border) values.insert(values.begin(), fill);
-  return Matrix{{{0, static_cast<LONG>(values.size()) - 1}}, values};
 }
 
 }  // namespace
@@ -46,6 +38,24 @@ std::wstring dll_path() {
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
   std::wstring path(buffer, length);
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"nodrel.dll";
+}
+
+const Dll& dll() {
+  static const Dll loaded = [] {
+    Dll d;
+    if (HMODULE module = LoadLibraryW(dll_path().c_str()); module != nullptr) {
+      // GetProcAddress returns a generic function pointer; the detour through
+      // void* keeps the conversion to the real signature free of warnings.
+      const auto entry = [module](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(module, name));
+      };
+      d.get_class_object =
+          reinterpret_cast<decltype(d.get_class_object)>(entry("DllGetClassObject"));
+      d.can_unload_now = reinterpret_cast<decltype(d.can_unload_now)>(entry("DllCanUnloadNow"));
+    }
+    return d;
+  }();
+  return loaded;
 }
 
 ComPtr<_Matr> create_matr() {
@@ -66,17 +76,12 @@ void PrintTo(const Matrix& m, std::ostream* out) {
   for (double x : m.elements) *out << " " << x;
 }
 
-Matrix in_matrix(const Rows& rows, LONG lower) {
-  return lower == 0 ? from_rows(bordered(rows, kUnused)) : shifted(from_rows(rows), lower);
-}
-
+Matrix in_matrix(const Rows& rows, LONG lower) { return matrix_of(rows, lower, kUnused); }
 Matrix in_vector(const std::vector<double>& values, LONG lower) {
-  return lower == 0 ? vector_of(values, kUnused, true)
-                    : shifted(vector_of(values, 0, false), lower);
+  return vector_of(values, lower, kUnused);
 }
-
-Matrix made(const Rows& rows) { return from_rows(bordered(rows, 0.0)); }
-Matrix made_vector(const std::vector<double>& values) { return vector_of(values, 0.0, true); }
+Matrix made(const Rows& rows) { return matrix_of(rows, 0, 0.0); }
+Matrix made_vector(const std::vector<double>& values) { return vector_of(values, 0, 0.0); }
 
 SAFEARRAY* make_array(const Matrix& m, VARTYPE element_type) {
   if (m.bounds.empty()) return nullptr;
@@ -147,6 +152,20 @@ Var Var::missing() {
   Var v;
   V_VT(v.ptr()) = VT_ERROR;
   V_ERROR(v.ptr()) = DISP_E_PARAMNOTFOUND;
+  return v;
+}
+
+Var Var::reference(VARIANT* variable) {
+  Var v;
+  V_VT(v.ptr()) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(v.ptr()) = variable;
+  return v;
+}
+
+Var Var::array(const Matrix& m, VARTYPE element_type) {
+  Var v;
+  V_VT(v.ptr()) = static_cast<VARTYPE>(VT_ARRAY | element_type);
+  V_ARRAY(v.ptr()) = make_array(m, element_type);
   return v;
 }
 

@@ -10,22 +10,21 @@
 #include <utility>
 #include <vector>
 
-#include "nodrel_h.h"
 #include "com/com_ptr.hpp"
+#include "nodrel_h.h"
 
 namespace nodrel::com::test {
 
 // nodrel.dll next to the test program (the build puts both in one folder).
 std::wstring dll_path();
 
-// An entry point of `module`. GetProcAddress returns a generic function
-// pointer; the detour through void* keeps the conversion to the real
-// signature free of warnings.
-template <typename Function>
-Function entry_point(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+// nodrel.dll loaded from there once, for the program's life, and its
+// entry points (null when it cannot be loaded).
+struct Dll {
+  HRESULT(STDAPICALLTYPE* get_class_object)(REFCLSID, REFIID, void**) = nullptr;
+  HRESULT(STDAPICALLTYPE* can_unload_now)() = nullptr;
+};
+const Dll& dll();
 
 // A new Matr created through the registry, by ProgID, as clients create it.
 ComPtr<_Matr> create_matr();
@@ -71,6 +70,10 @@ class Var {
   static Var number(double value);
   static Var text(const wchar_t* value);
   static Var missing();
+  // A script's reference to `variable`.
+  static Var reference(VARIANT* variable);
+  // An array made by make_array().
+  static Var array(const Matrix& m, VARTYPE element_type);
 
  private:
   VARIANT value_;

@@ -13,24 +13,11 @@
 namespace {
 
 class UnloadCheck : public testing::EmptyTestEventListener {
- public:
-  void OnTestProgramStart(const testing::UnitTest&) override {
-    module_ = LoadLibraryW(nodrel::com::test::dll_path().c_str());
-    if (module_ == nullptr) return;
-    can_unload_now_ =
-        nodrel::com::test::entry_point<nodrel::com::test::CanUnloadNow>(module_, "DllCanUnloadNow");
-  }
   void OnTestEnd(const testing::TestInfo&) override {
-    ASSERT_NE(can_unload_now_, nullptr) << "nodrel.dll or its DllCanUnloadNow not found";
-    EXPECT_EQ(can_unload_now_(), S_OK) << "an object or a server lock outlived the test";
+    const auto can_unload_now = nodrel::com::test::dll().can_unload_now;
+    ASSERT_NE(can_unload_now, nullptr) << "nodrel.dll or its DllCanUnloadNow not found";
+    EXPECT_EQ(can_unload_now(), S_OK) << "an object or a server lock outlived the test";
   }
-  void OnTestProgramEnd(const testing::UnitTest&) override {
-    if (module_ != nullptr) FreeLibrary(module_);
-  }
-
- private:
-  HMODULE module_ = nullptr;
-  nodrel::com::test::CanUnloadNow can_unload_now_ = nullptr;
 };
 
 }  // namespace

@@ -16,15 +16,6 @@ std::wstring guid_text(REFGUID guid) {
   return text;
 }
 
-bool key_exists(const std::wstring& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(handle);
-  return true;
-}
-
 // A string value; "<missing>" when the key or the value is not there.
 std::wstring value_of(const std::wstring& key, const wchar_t* name = nullptr) {
   wchar_t data[1024] = {};
@@ -36,50 +27,55 @@ std::wstring value_of(const std::wstring& key, const wchar_t* name = nullptr) {
   return data;
 }
 
-// Paths compare without regard to case, as Windows compares them.
-bool same_path(const std::wstring& a, const std::wstring& b) {
-  return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
-
 const std::wstring kClassKey = L"CLSID\\" + guid_text(CLSID_Matr);
 const std::wstring kLibraryKey = L"TypeLib\\" + guid_text(LIBID_Nodrel);
 const std::wstring kInterfaceKey = L"Interface\\" + guid_text(IID__Matr);
 
-TEST(Registration, ClassIsAnApartmentInProcessServerOfThisDll) {
-  EXPECT_EQ(value_of(kClassKey), L"Matr");
-  EXPECT_PRED2(same_path, value_of(kClassKey + L"\\InprocServer32"), dll_path());
-  EXPECT_EQ(value_of(kClassKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
-  EXPECT_EQ(value_of(kClassKey + L"\\ProgID"), L"Nodrel.Matr");
-  EXPECT_EQ(value_of(kClassKey + L"\\TypeLib"), guid_text(LIBID_Nodrel));
-  EXPECT_EQ(value_of(kClassKey + L"\\Version"), L"29.0");
-}
-
-TEST(Registration, ProgIdNamesTheClass) {
-  EXPECT_EQ(value_of(L"Nodrel.Matr\\CLSID"), guid_text(CLSID_Matr));
-  CLSID clsid{};
-  ASSERT_EQ(CLSIDFromProgID(L"Nodrel.Matr", &clsid), S_OK);
-  EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_Matr));
-}
-
-// The registry spells a type library's version in hexadecimal: 29.0 is 1d.0.
-TEST(Registration, TypeLibraryAndInterfaceRegisteredFromTheDllPath) {
-  EXPECT_EQ(value_of(kLibraryKey + L"\\1d.0"), L"Nodrel - ActiveX DLL of matrix functions");
-  EXPECT_PRED2(same_path, value_of(kLibraryKey + L"\\1d.0\\409\\win64"), dll_path());
-  EXPECT_EQ(value_of(kInterfaceKey), L"_Matr");
-  EXPECT_EQ(value_of(kInterfaceKey + L"\\TypeLib"), guid_text(LIBID_Nodrel));
-  // Dual interfaces are marshalled by the automation marshaller.
-  EXPECT_EQ(value_of(kInterfaceKey + L"\\ProxyStubClsid32"),
-            L"{00020424-0000-0000-C000-000000000046}");
-
-  ComPtr<ITypeLib> library;
-  ASSERT_EQ(LoadRegTypeLib(LIBID_Nodrel, 29, 0, 0x0409, library.put()), S_OK);
+// The class is an apartment in-process server of this DLL; the type library
+// (registered from the library's own attributes) and the interface point
+// back to it.
+TEST(Registration, ClassLibraryAndInterfaceKeys) {
+  const std::wstring library = guid_text(LIBID_Nodrel);
+  const struct {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+  } rows[] = {
+      {kClassKey, nullptr, L"Matr"},
+      {kClassKey + L"\\InprocServer32", nullptr, dll_path()},
+      {kClassKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {kClassKey + L"\\ProgID", nullptr, L"Nodrel.Matr"},
+      {kClassKey + L"\\TypeLib", nullptr, library},
+      {kClassKey + L"\\Version", nullptr, L"29.0"},
+      {L"Nodrel.Matr\\CLSID", nullptr, guid_text(CLSID_Matr)},
+      // The registry spells a type library's version in hexadecimal: 29.0 is 1d.0.
+      {kLibraryKey + L"\\1d.0", nullptr, L"Nodrel - ActiveX DLL of matrix functions"},
+      {kLibraryKey + (sizeof(void*) == 8 ? L"\\1d.0\\409\\win64" : L"\\1d.0\\409\\win32"), nullptr,
+       dll_path()},
+      {kInterfaceKey, nullptr, L"_Matr"},
+      {kInterfaceKey + L"\\TypeLib", nullptr, library},
+      // Dual interfaces are marshalled by the automation marshaller.
+      {kInterfaceKey + L"\\ProxyStubClsid32", nullptr, L"{00020424-0000-0000-C000-000000000046}"},
+  };
+  for (const auto& row : rows) {
+    const std::wstring seen = value_of(row.key, row.name);
+    // Paths compare without regard to case, as Windows compares them.
+    EXPECT_TRUE(row.value == dll_path() ? _wcsicmp(seen.c_str(), row.value.c_str()) == 0
+                                        : seen == row.value)
+        << std::string(row.key.begin(), row.key.end()) << ": "
+        << std::string(seen.begin(), seen.end());
+  }
+  ComPtr<ITypeLib> loaded;
+  EXPECT_EQ(LoadRegTypeLib(LIBID_Nodrel, 29, 0, 0x0409, loaded.put()), S_OK);
 }
 
 TEST(Unregistered, NothingIsLeftBehind) {
   for (const std::wstring& key :
        {kClassKey, std::wstring(L"Nodrel.Matr"), kLibraryKey, kInterfaceKey}) {
-    SCOPED_TRACE(std::string(key.begin(), key.end()));
-    EXPECT_FALSE(key_exists(key));
+    HKEY handle = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle), ERROR_SUCCESS)
+        << std::string(key.begin(), key.end());
+    if (handle != nullptr) RegCloseKey(handle);
   }
   CLSID clsid{};
   EXPECT_EQ(CLSIDFromProgID(L"Nodrel.Matr", &clsid), CO_E_CLASSSTRING);

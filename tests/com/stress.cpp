@@ -153,19 +153,12 @@ struct Call {
 };
 
 bool automation_result(HRESULT hr) {
-  switch (hr) {
-    case S_OK:
-    case DISP_E_BADPARAMCOUNT:
-    case DISP_E_MEMBERNOTFOUND:
-    case DISP_E_PARAMNOTFOUND:
-    case DISP_E_TYPEMISMATCH:
-    case DISP_E_BADVARTYPE:
-    case DISP_E_OVERFLOW:
-    case DISP_E_NONAMEDARGS:
-      return true;
-    default:
-      return false;
+  for (const HRESULT known : {S_OK, DISP_E_BADPARAMCOUNT, DISP_E_MEMBERNOTFOUND,
+                              DISP_E_PARAMNOTFOUND, DISP_E_TYPEMISMATCH, DISP_E_BADVARTYPE,
+                              DISP_E_OVERFLOW, DISP_E_NONAMEDARGS}) {
+    if (hr == known) return true;
   }
+  return false;
 }
 
 // The calls of one seed.

@@ -14,9 +14,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32/about_dialog.hpp"
 #include "nodrel/about.hpp"
 #include "nodrel/matr.hpp"
+#include "platform/win32/about_dialog.hpp"
 #include "support/values.hpp"
 
 namespace nodrel {
@@ -232,20 +232,20 @@ std::string about_faults(HWND about) {
   };
   const AboutTexts texts = about_texts();
   std::string faults;
-  auto check = [&](bool ok, std::string_view what, const RECT& r) {
-    if (ok) return;
-    faults += std::string(what) + ": " + std::to_string(r.right - r.left) + " x " +
-              std::to_string(r.bottom - r.top) + "\n";
+  const auto check = [&faults](bool ok, const std::string& what) {
+    if (!ok) faults += what + "\n";
   };
   HDC screen = GetDC(nullptr);
-  auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
+  const auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
     return detail::twips_to_pixels(twips, dpi);
   };
   RECT r;
   GetClientRect(about, &r);
-  check(r.right == px(kAboutClientWidth) && r.bottom == px(kAboutClientHeight), "form", r);
-  check(text_of(about) == texts.caption, "caption " + text_of(about), r);
+  check(r.right == px(kAboutClientWidth) && r.bottom == px(kAboutClientHeight), "form size");
+  check(text_of(about) == texts.caption, "caption " + text_of(about));
+  check(LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) == IDOK, "default not OK");
   for (const auto& c : controls) {
+    const std::string name(c.name);
     HWND control = GetDlgItem(about, c.id);
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
@@ -253,22 +253,19 @@ std::string about_faults(HWND about) {
       check(l.name != c.name ||
                 (r.left == px(l.left) && r.top == px(l.top) &&
                  r.right == px(l.left) + px(l.width) && r.bottom == px(l.top) + px(l.height)),
-            std::string(c.name) + " at " + std::to_string(r.left) + ", " + std::to_string(r.top),
-            r);
+            name + " at " + std::to_string(r.left) + ", " + std::to_string(r.top));
     }
     if (c.text == nullptr) continue;
-    check(text_of(control) == texts.*c.text, std::string(c.name) + " " + text_of(control), r);
+    check(text_of(control) == texts.*c.text, name + " " + text_of(control));
     // The text, wrapped as the control wraps it in its font, fits in it.
     HGDIOBJ old =
         SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
     RECT need = {0, 0, r.right - r.left, 0};
     DrawTextA(screen, (texts.*c.text).c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK);
     SelectObject(screen, old);
-    check(need.right <= r.right - r.left && need.bottom <= r.bottom - r.top,
-          std::string(c.name) + " needs", need);
+    check(need.right <= r.right - r.left && need.bottom <= r.bottom - r.top, name + " too small");
   }
   ReleaseDC(nullptr, screen);
-  check(LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) == IDOK, "default not OK", r);
   return faults;
 }
 
