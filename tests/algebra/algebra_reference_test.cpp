@@ -235,5 +235,19 @@ TEST(AlgebraReferenceTest, ProductsAtTheOrdersOfTheirFastPaths) {
               {0, 6, 9});
 }
 
+// What the comparison cannot see, since the reference is built with the same
+// flags: that each product is rounded before it is added.
+// (1 + 2^-30) (1 - 2^-30) = 1 - 2^-60 rounds to 1; added to the -1 before
+// it, the sum is exactly 0 (a fused multiply-add would give -2^-60).
+TEST(AlgebraTest, EachProductIsRoundedBeforeItIsAdded) {
+  const double p = 1.0 + std::ldexp(1.0, -30), q = 1.0 - std::ldexp(1.0, -30);
+  nodrel::Matr m;
+  DoubleArray dest;
+  m.mMult(dest, DoubleArray::matrix({{-1, p}}), DoubleArray::matrix({{1}, {q}}));
+  EXPECT_EQ(show(dest), "DoubleArray 0..1,0..1 [0,0;0,0]");
+  m.mMultVett(dest, DoubleArray::matrix({{-1, p}}), DoubleArray::vector({1, q}));
+  EXPECT_EQ(show(dest), "DoubleArray 0..1 [0,0]");
+}
+
 }  // namespace
 }  // namespace nodrel::reference

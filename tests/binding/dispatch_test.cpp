@@ -1,9 +1,12 @@
-// Late binding: every method reached by name, and how the caller's Variants
-// are checked, converted, handed to a method and written back.
+// Late binding: the method table's identifiers and names, every method
+// reached by name, and how the caller's Variants are checked, converted,
+// handed to a method and written back.
 #include "nodrel/dispatch.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -26,10 +29,22 @@ Variant matrix(std::initializer_list<std::initializer_list<double>> rows) {
 }
 Variant vector(std::vector<double> values) { return DoubleArray::vector(std::move(values)); }
 
+// The text of a destination re-dimensioned from 0 and filled from (1, 1).
+std::string from0(std::initializer_list<std::initializer_list<double>> rows) {
+  DoubleArray a = DoubleArray::zeros(static_cast<std::int32_t>(rows.size()),
+                                     static_cast<std::int32_t>(rows.begin()->size()));
+  std::int32_t i = 0;
+  for (const auto& row : rows) {
+    std::int32_t j = 0;
+    ++i;
+    for (double x : row) a(i, ++j) = x;
+  }
+  return show(a);
+}
+
 TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
-  const Variant a = matrix({{4, 7}, {2, 6}}), ones = matrix({{1, 1}, {1, 1}});
-  const Variant missing = Variant::missing();
-  const std::string a0 = "DoubleArray 0..2,0..2 [0,0,0;0,4,7;0,2,6]";
+  const Variant a = matrix({{4, 7}, {2, 6}}), ones = matrix({{1, 1}, {1, 1}}), e;
+  const Variant missing = Variant::missing(), zeros = DoubleArray::zeros(2, 2);
   struct Call {
     const char* name;  // spelled as a client might
     std::vector<Variant> args;
@@ -43,44 +58,29 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
       {"mMatrIsVect", {vector({1, 2})}, "Boolean True", {}},
       {"MMATRISQUADR", {a}, "Boolean True", {}},
       {"mdet", {a}, "Double 10", {}},
-      {"mSum",
-       {DoubleArray::zeros(2, 2), a, ones},
-       "Empty",
-       {{0, "DoubleArray 0..2,0..2 [0,0,0;0,5,8;0,3,7]"}}},
-      {"mSum", {Variant(), matrix({{1}}), a}, "Empty", {}},  // ErrCode 1: nothing written
-      {"mDiff",
-       {DoubleArray::zeros(2, 2), a, ones},
-       "Empty",
-       {{0, "DoubleArray 0..2,0..2 [0,0,0;0,3,6;0,1,5]"}}},
-      {"mMult",
-       {Variant(), a, ones},
-       "Empty",
-       {{0, "DoubleArray 0..2,0..2 [0,0,0;0,11,11;0,8,8]"}}},
-      {"mMultVett", {Variant(), a, vector({1, 2})}, "Empty", {{0, "DoubleArray 0..2 [0,18,14]"}}},
+      {"mSum", {zeros, a, ones}, "Empty", {{0, from0({{5, 8}, {3, 7}})}}},
+      {"mSum", {e, matrix({{1}}), a}, "Empty", {}},  // ErrCode 1: nothing written
+      {"mDiff", {zeros, a, ones}, "Empty", {{0, from0({{3, 6}, {1, 5}})}}},
+      {"mMult", {e, a, ones}, "Empty", {{0, from0({{11, 11}, {8, 8}})}}},
+      {"mMultVett", {e, a, vector({1, 2})}, "Empty", {{0, "DoubleArray 0..2 [0,18,14]"}}},
       {"mMatrIsSing", {matrix({{1, 2}, {2, 4}})}, "Boolean True", {}},
-      {"mDivd",
-       {Variant(), a, matrix({{2, 0}, {0, 4}})},
-       "Empty",
-       {{0, "DoubleArray 0..2,0..2 [0,0,0;0,2,3.5;0,0.5,1.5]"}}},
-      {"mTrasp",
-       {Variant(), matrix({{1, 2, 3}})},
-       "Empty",
-       {{0, "DoubleArray 0..3,0..1 [0,0;0,1;0,2;0,3]"}}},
+      {"mDivd", {e, a, matrix({{2, 0}, {0, 4}})}, "Empty", {{0, from0({{2, 3.5}, {0.5, 1.5}})}}},
+      {"mTrasp", {e, matrix({{1, 2, 3}})}, "Empty", {{0, from0({{1}, {2}, {3}})}}},
       {"mOpp", {a}, "Empty", {{0, "DoubleArray 1..2,1..2 [-4,-7;-2,-6]"}}},
       {"mSwapRC", {a, "r", 1, "2"}, "Empty", {{0, "DoubleArray 1..2,1..2 [2,6;4,7]"}}},
       {"mDiag", {matrix({{2, 1}, {4, 3}})}, "Empty", {{0, "DoubleArray 1..2,1..2 [2,0;0,1]"}}},
-      {"mSwap", {a, matrix({{5}})}, "Empty", {{0, "DoubleArray 0..1,0..1 [0,0;0,5]"}, {1, a0}}},
+      {"mSwap", {a, matrix({{5}})}, "Empty", {{0, from0({{5}})}, {1, from0({{4, 7}, {2, 6}})}}},
       {"mSist",
        {vector({0, 0}), matrix({{2, 1}, {1, 3}}), vector({5, 10})},
        "Empty",
        {{0, "DoubleArray 1..2 [1,3]"}}},
-      {"mMakeMatrNul",
-       {Variant(), 2.0, "1"},
-       "Empty",
-       {{0, "DoubleArray 0..2,0..1 [0,0;0,0;0,0]"}}},
+      {"mMakeMatrNul", {e, 2.0, "1"}, "Empty", {{0, from0({{0}, {0}})}}},
       {"mMakeVectNul", {a, 2}, "Empty", {{0, "DoubleArray 0..2 [0,0,0]"}}},
-      {"mMakeMatrI", {Variant(), 1}, "Empty", {{0, "DoubleArray 0..1,0..1 [0,0;0,1]"}}},
-      {"mMakeVectI", {Variant(), 3}, "Empty", {{0, "DoubleArray 0..3 [0,1,1,1]"}}},
+      {"mMakeMatrI", {e, 2}, "Empty", {{0, from0({{1, 0}, {0, 1}})}}},
+      // Longs convert as automation converts them (2.5 to 2, 3.5 to 4) and are only read.
+      {"mMakeVectNul", {e, 2.5}, "Empty", {{0, "DoubleArray 0..2 [0,0,0]"}}},
+      {"mMakeVectNul", {e, 3.5}, "Empty", {{0, "DoubleArray 0..4 [0,0,0,0,0]"}}},
+      {"mMakeVectI", {e, 3}, "Empty", {{0, "DoubleArray 0..3 [0,1,1,1]"}}},
       {"mPrint",
        {5, missing, "debug", missing, missing, true},
        "Empty",
@@ -93,16 +93,10 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
       {"mMatrAreOrt", {matrix({{0, -1}, {1, 0}}), matrix({{0, 1}, {-1, 0}})}, "Boolean True", {}},
       {"mMatrIsUnit", {matrix({{1, 0}, {0, 1}})}, "Boolean True", {}},
       {"mMatrIsZero", {DoubleArray::zeros(1, 1)}, "Boolean True", {}},
-      {"mInv", {a}, "Empty", {{0, "DoubleArray 0..2,0..2 [0,0,0;0,0.6,-0.7;0,-0.2,0.4]"}}},
-      {"mDupl", {Variant(), a}, "Empty", {{0, a0}}},
-      {"mDuplVar",
-       {Variant(), VariantArray::matrix({{1, "2"}})},
-       "Empty",
-       {{0, "DoubleArray 0..1,0..2 [0,0,0;0,1,2]"}}},
-      {"mPolin",
-       {Variant(), matrix({{0, 1}, {1, 3}}), 2},
-       "Empty",
-       {{0, "DoubleArray 0..2 [0,1,2]"}}},
+      {"mInv", {a}, "Empty", {{0, from0({{0.6, -0.7}, {-0.2, 0.4}})}}},
+      {"mDupl", {e, a}, "Empty", {{0, from0({{4, 7}, {2, 6}})}}},
+      {"mDuplVar", {e, VariantArray::matrix({{1, "2"}})}, "Empty", {{0, from0({{1, 2}})}}},
+      {"mPolin", {e, matrix({{0, 1}, {1, 3}}), 2}, "Empty", {{0, "DoubleArray 0..2 [0,1,2]"}}},
       {"mGetYPolin", {4, vector({-1, 2})}, "Double 7", {}},
       {"mGetXsOfQuadr",
        {0, 0, -1, vector({1, -2, 1}), true},
@@ -222,10 +216,7 @@ TEST(DispatchTest, BindingRefusesBeforeTheMethodRuns) {
 TEST(DispatchTest, WriteBacks) {
   Matr m;
   // Empty is an array never dimensioned, and stays Empty when a call fails.
-  Variant never, order = 2, source = matrix({{1}});
-  call(m, "mMakeVectI", never, order);
-  EXPECT_EQ(show(never), "DoubleArray 0..2 [0,1,1]");
-  never = Variant();
+  Variant never, source = matrix({{1}});
   EXPECT_RUNTIME_ERROR(call(m, "mSum", never, source, source), 9);
   EXPECT_EQ(show(never), "Empty");
   // An array of variants only read stays as it is; written, the caller finds
@@ -256,19 +247,7 @@ TEST(DispatchTest, WriteBacks) {
     EXPECT_RUNTIME_ERROR(call(m, "mSum", dest, first, y), 9);
     EXPECT_EQ(show(dest), "DoubleArray 1..2,1..1 [5;0]");
   }
-  // Longs convert as automation converts them (2.5 to 2, 3.5 to 4) and are
-  // only read.
-  for (const auto& [value, made] :
-       std::vector<std::pair<Variant, std::string>>{{2.5, "DoubleArray 0..2 [0,0,0]"},
-                                                    {3.5, "DoubleArray 0..4 [0,0,0,0,0]"},
-                                                    {"1", "DoubleArray 0..1 [0,0]"}}) {
-    Variant dest, n = value;
-    call(m, "mMakeVectNul", dest, n);
-    EXPECT_EQ(show(dest), made);
-    EXPECT_EQ(show(n), show(value));
-  }
-  Variant dest, minus_one = true;
-  EXPECT_RUNTIME_ERROR(call(m, "mMakeVectNul", dest, minus_one), 9);
+  Variant dest;
   // Written doubles are outputs only: never read, yet of a kind that
   // converts to a double; they come back Double.
   Variant x1 = 7, x2 = "x", y = "0", coeff = VariantArray::vector({-3, 2, 1});
@@ -295,6 +274,40 @@ TEST(DispatchTest, WriteBacks) {
   }
   EXPECT_EQ(fits.size(), 1u);
   EXPECT_NE(*fits.begin(), "DoubleArray 0..2 [0,1,2]");
+}
+
+// The identifiers are the places among the 44 procedures, the private
+// routines' places left out; names are found without regard to case.
+TEST(MethodTableTest, IdentifiersAndNames) {
+  std::set<std::int32_t> ids, places;
+  for (const MethodInfo& m : methods()) {
+    SCOPED_TRACE(m.name);
+    EXPECT_FALSE(m.help.empty());
+    std::string upper(m.name), lower(m.name);
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    for (const std::string& name : {std::string(m.name), upper, lower}) {
+      EXPECT_EQ(find_method(name), &m);
+      EXPECT_EQ(dispid_of(name), m.dispid);
+    }
+    EXPECT_EQ(find_method(m.dispid), &m);
+    ids.insert(m.dispid);
+  }
+  const std::set<std::int32_t> gaps = {0x01, 0x16, 0x17, 0x21, 0x25, 0x26, 0x27, 0x28};
+  for (std::int32_t k = 0; k < 44; ++k) {
+    if (gaps.count(k) == 0) {
+      places.insert(kDispidBase + k);
+    } else {
+      EXPECT_EQ(find_method(kDispidBase + k), nullptr) << k;
+    }
+  }
+  EXPECT_EQ(ids, places);
+  for (const char* name : {"SwapValues", "ErrCode", "", "mDe", "mDett", " mDet", "mDet ", "mDet()",
+                           "m\xc4\xb0nv", "Invoke"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(find_method(name), nullptr);
+    EXPECT_RUNTIME_ERROR(dispid_of(name), 438);
+  }
 }
 
 }  // namespace

@@ -15,8 +15,8 @@
 // library's choice). Orders are small and shapes mostly fit the method, with
 // one argument in six of another shape, kind or order, so that ErrCode
 // conditions and run-time errors come up often. Printing goes to "DEBUG" or
-// to in-memory user-interface objects; the message box, the clipboard and
-// files lead to a recording platform and the About box to a recording host:
+// to the recording user-interface objects of tests/support; the message box,
+// the clipboard, files and the About box lead to its recording platform:
 // nothing is shown and nothing is written outside the process.
 #include <bit>
 #include <cstdint>
@@ -30,6 +30,8 @@
 #include <vector>
 
 #include "nodrel/nodrel.hpp"
+#include "support/fakes.hpp"
+#include "support/values.hpp"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -43,8 +45,7 @@ using nodrel::DoubleArray;
 using nodrel::Variant;
 using nodrel::VariantArray;
 
-std::string out;       // the text of the whole run, written at the end
-std::string recorded;  // what the in-memory destinations received in one call
+std::string out;  // the text of the whole run, written at the end
 
 class Random {
  public:
@@ -77,95 +78,28 @@ double number(Random& r) {
   }
 }
 
-void hex(std::uint64_t v) {
+// Every bit of a double, as 16 hexadecimal digits.
+std::string hex(double x) {
   static const char digits[] = "0123456789abcdef";
-  for (int s = 60; s >= 0; s -= 4) out += digits[(v >> s) & 15];
+  const auto v = std::bit_cast<std::uint64_t>(x);
+  std::string s;
+  for (int shift = 60; shift >= 0; shift -= 4) s += digits[(v >> shift) & 15];
+  return s;
 }
 
-void show(const Variant& v);
-
-void show_bounds(const std::vector<nodrel::ArrayBound>& bounds) {
-  for (std::size_t d = 0; d < bounds.size(); ++d) {
-    out += (d > 0 ? "," : "") + std::to_string(bounds[d].lower) + ".." +
-           std::to_string(bounds[d].upper());
-  }
-}
-
-void show(const Variant& v) {
-  using nodrel::VariantKind;
-  switch (v.kind()) {
-    case VariantKind::kMissing: out += "Missing"; return;
-    case VariantKind::kEmpty: out += "Empty"; return;
-    case VariantKind::kNull: out += "Null"; return;
-    case VariantKind::kBoolean: out += *v.boolean() ? "True" : "False"; return;
-    case VariantKind::kInteger: out += "Long " + std::to_string(*v.integer()); return;
-    case VariantKind::kDouble:
-      out += "Double ";
-      hex(std::bit_cast<std::uint64_t>(*v.real()));
-      return;
-    case VariantKind::kString: out += "String \"" + *v.string() + "\""; return;
-    default: break;
-  }
+// A double, alone or in an array, as its bits; any other value as the
+// suites show it.
+std::string text(const Variant& v) {
+  if (const double* x = v.real()) return "Double " + hex(*x);
   if (const DoubleArray* a = v.double_array()) {
-    out += "Doubles ";
-    show_bounds(a->bounds());
-    out += " [";
-    for (std::size_t k = 0; k < a->storage().size(); ++k) {
-      if (k > 0) out += ' ';
-      hex(std::bit_cast<std::uint64_t>(a->storage()[k]));
-    }
-    out += "]";
-  } else if (const VariantArray* a = v.array()) {
-    out += "Variants ";
-    show_bounds(a->bounds);
-    out += " [";
-    for (std::size_t k = 0; k < a->elements.size(); ++k) {
-      if (k > 0) out += ", ";
-      show(a->elements[k]);
-    }
-    out += "]";
-  } else {
-    out += "Object";
+    return "Doubles " + nodrel::show_array(a->bounds(), a->storage(), hex);
   }
+  if (const VariantArray* a = v.array()) {
+    return "Variants " + nodrel::show_array(a->bounds, a->elements, text);
+  }
+  return nodrel::show(v);
 }
 
-// In-memory destinations: what mPrint and the About box deliver is kept.
-struct Memo : nodrel::TextBox {
-  std::string text;
-  std::string get_Text() override { return text; }
-  void put_Text(const std::string& t) override { text = t, recorded += "Text=" + t + "|"; }
-};
-struct Sheet : nodrel::Form {
-  void Cls() override { recorded += "Cls|"; }
-  void Print(const std::string& t) override { recorded += "Print " + t + "|"; }
-};
-struct Caption : nodrel::Label {
-  std::string caption;
-  std::string get_Caption() override { return caption; }
-  void put_Caption(const std::string& c) override { caption = c, recorded += "Caption=" + c + "|"; }
-};
-struct Spool : nodrel::Printer {
-  void Print(const std::string& t) override { recorded += "Print " + t + "|"; }
-  void EndDoc() override { recorded += "EndDoc|"; }
-};
-struct Recorder : nodrel::Platform {
-  std::string clipboard;
-  void message_box(const std::string& t) override { recorded += "MsgBox " + t + "|"; }
-  std::string clipboard_get_text() override { return clipboard; }
-  void clipboard_clear() override { clipboard.clear(); }
-  void clipboard_set_text(const std::string& t) override {
-    clipboard = t, recorded += "Clipboard " + t + "|";
-  }
-  void write_file(const std::string& p, const std::string& t, bool append) override {
-    recorded += "File " + p + (append ? " +" : " =") + t + "|";
-  }
-  void show_about(const nodrel::AboutTexts& t, const std::function<void()>& sys_info) override {
-    recorded += "About " + t.caption + "/" + t.title + "/" + t.version + "|";
-    sys_info();  // the button pressed once
-  }
-  std::string find_sys_info_tool() override { return ""; }  // no tool
-  void start_program(const std::string& p) override { recorded += "Start " + p + "|"; }
-};
 DoubleArray array(Random& r, std::int32_t rows, std::int32_t cols) {
   const std::int32_t lower = r.one_in(4) ? 1 : 0;
   DoubleArray a = cols < 0 ? DoubleArray::zeros(rows) : DoubleArray::zeros(rows, cols);
@@ -227,11 +161,15 @@ Variant argument(Random& r, const nodrel::ArgumentInfo& info, std::int32_t order
 int main(int argc, char** argv) {
   const long calls = argc > 2 ? std::strtol(argv[2], nullptr, 10) : 3000;
   Random r(argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 15);
-  auto platform = std::make_shared<Recorder>();
+  nodrel::fakes::Log delivered;  // what the in-memory destinations received in one call
+  auto platform = std::make_shared<nodrel::fakes::FakePlatform>(delivered);
+  platform->sys_info_presses = 1;  // the About box's button pressed once; no tool is found
   nodrel::set_default_platform(platform);
-  std::shared_ptr<nodrel::Object> objects[4] = {std::make_shared<Memo>(), std::make_shared<Sheet>(),
-                                                std::make_shared<Caption>(),
-                                                std::make_shared<Spool>()};
+  std::shared_ptr<nodrel::Object> objects[4] = {
+      std::make_shared<nodrel::fakes::FakeTextBox>(delivered),
+      std::make_shared<nodrel::fakes::FakeSurface<nodrel::Form>>(delivered, "Form"),
+      std::make_shared<nodrel::fakes::FakeLabel>(delivered),
+      std::make_shared<nodrel::fakes::FakePrinter>(delivered)};
   nodrel::Matr m;
   m.set_locale(nodrel::Locale::c());
   m.set_platform(platform);
@@ -250,16 +188,12 @@ int main(int argc, char** argv) {
       args.push_back(slot);
     }
     out += "#" + std::to_string(call) + " " + std::string(method.name) + "\n";
-    for (std::size_t k = 0; k < args.size(); ++k) {
-      out += "  " + std::string(method.args[k].name) + " = ";
-      show(*args[k]);
-      out += "\n";
-    }
-    recorded.clear();
+    for (std::size_t k = 0; k < args.size(); ++k)
+      out += "  " + std::string(method.args[k].name) + " = " + text(*args[k]) + "\n";
+    delivered.clear();
     try {
       const Variant result = nodrel::invoke(m, method.dispid, args);
-      out += "  -> ";
-      show(result);
+      out += "  -> " + text(result);
     } catch (const nodrel::Error& e) {
       out += "  -> Error " + std::to_string(e.code()) + ": " + e.what();
     } catch (const std::exception& e) {
@@ -268,11 +202,11 @@ int main(int argc, char** argv) {
     out += ", ErrCode " + std::to_string(m.ErrCode()) + "\n";
     for (std::size_t k = 0; k < args.size(); ++k) {
       if (method.args[k].role == nodrel::ArgRole::kRead) continue;
-      out += "  " + std::string(method.args[k].name) + " := ";
-      show(*args[k]);
-      out += "\n";
+      out += "  " + std::string(method.args[k].name) + " := " + text(*args[k]) + "\n";
     }
-    if (!recorded.empty()) out += "  delivered " + recorded + "\n";
+    for (std::size_t k = 0; k < delivered.size(); ++k)
+      out += (k ? " | " : "  delivered ") + delivered[k];
+    if (!delivered.empty()) out += "\n";
   }
   // Binary: a line ends in one byte on every platform.
   std::FILE* file = argc > 1 ? std::fopen(argv[1], "wb") : stdout;

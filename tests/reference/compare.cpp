@@ -28,18 +28,9 @@ double tolerance_value(Inputs& in) {
 }
 
 double special_value(Inputs& in) {
-  const double inf = Limits::infinity(), max = Limits::max();
-  const double palette[] = {inf,
-                            -inf,
-                            Limits::quiet_NaN(),
-                            kSignallingNan,
-                            max,
-                            -max,
-                            1e300,
-                            -1e300,
-                            Limits::denorm_min(),
-                            0.0,
-                            -0.0};
+  const double inf = Limits::infinity(), max = Limits::max(), nan = Limits::quiet_NaN();
+  const double palette[] = {
+      inf, -inf, nan, kSignallingNan, max, -max, 1e300, -1e300, Limits::denorm_min(), 0.0, -0.0};
   return palette[in.pick(static_cast<int>(std::size(palette)))];
 }
 

@@ -4,6 +4,7 @@
 #include <cfenv>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 #if defined(_WIN32) && (defined(__x86_64__) || defined(_M_X64))
 #include <xmmintrin.h>
@@ -38,10 +39,10 @@ constexpr double kTolerance = 1e-12;
 // operation happens between the clearing and the reading of the flags.
 class Faults {
  public:
-  double add(double a, double b) { return run('+', a, b); }
-  double sub(double a, double b) { return run('-', a, b); }
-  double mul(double a, double b) { return run('*', a, b); }
-  double div(double a, double b) { return run('/', a, b); }
+  double add(double a, double b) { return run(std::plus<>(), a, b); }
+  double sub(double a, double b) { return run(std::minus<>(), a, b); }
+  double mul(double a, double b) { return run(std::multiplies<>(), a, b); }
+  double div(double a, double b) { return run(std::divides<>(), a, b); }
 
   // Invalid or overflow: error 6; division by zero: error 11.
   void check() const {
@@ -50,15 +51,10 @@ class Faults {
   }
 
  private:
-  double run(char op, double a, double b) {
+  template <typename Operation>
+  double run(Operation op, double a, double b) {
     clear_flags();
-    volatile double x = a, y = b, r = 0.0;
-    switch (op) {
-      case '+': r = x + y; break;
-      case '-': r = x - y; break;
-      case '*': r = x * y; break;
-      default: r = x / y; break;
-    }
+    volatile double x = a, y = b, r = op(x, y);
     raised_ |= raised_flags();
     return r;
   }
