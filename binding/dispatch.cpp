@@ -26,13 +26,6 @@ namespace nodrel {
 
 namespace {
 
-constexpr std::size_t max_arguments() {
-  std::size_t n = 0;
-  for (const MethodInfo& m : detail::kMethods) n = std::max(n, m.args.size());
-  return n;
-}
-constexpr std::size_t kMaxArguments = max_arguments();
-
 // The shortest text that reads back as the same double, with the locale's
 // decimal separator, as a client sees a number turned into text.
 std::string number_text(double value, const Locale& locale) {
@@ -68,6 +61,7 @@ DoubleArray to_double_array(const VariantArray& source, const Locale& locale) {
   }
   if (count != source.elements.size()) raise(ErrorNumber::kTypeMismatch);
   DoubleArray result(source.bounds);
+  result.set_fixed(source.fixed);
   std::vector<double>& out = result.storage();
   for (std::size_t k = 0; k < out.size(); ++k) out[k] = to_double(source.elements[k], locale);
   return result;
@@ -173,7 +167,7 @@ class Binder {
   }
 
   const MethodInfo& method_;
-  std::array<Slot, kMaxArguments> slots_;
+  std::array<Slot, detail::kMaxArguments> slots_;
   std::vector<Temporary> temporaries_;
 };
 

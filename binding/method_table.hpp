@@ -4,6 +4,7 @@
 #ifndef NODREL_SERVER_METHOD_TABLE_HPP
 #define NODREL_SERVER_METHOD_TABLE_HPP
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 
@@ -129,6 +130,13 @@ inline constexpr std::array<MethodInfo, 36> kMethods{{
      "Abscissas where a line or a quadratic reaches y"},
     {"mShowAbout", 0x6003002B, kNoArgs, kNone, "Shows the About box"},
 }};
+
+constexpr std::size_t max_arguments() {
+  std::size_t n = 0;
+  for (const MethodInfo& m : kMethods) n = std::max(n, m.args.size());
+  return n;
+}
+inline constexpr std::size_t kMaxArguments = max_arguments();
 
 // What a user reads about each method, beside its line of help (nodrel
 // --help METHOD and docs/methods.md are made from it), in the order of

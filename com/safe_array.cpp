@@ -3,7 +3,6 @@
 #include <oleauto.h>
 
 #include <cstring>
-#include <exception>
 
 #include "nodrel/error.hpp"
 
@@ -11,9 +10,9 @@ namespace nodrel::com {
 
 namespace {
 
-bool holds_doubles(const SAFEARRAY* array) {
+bool holds_doubles(SAFEARRAY* array) {
   VARTYPE type = VT_EMPTY;
-  if (SUCCEEDED(SafeArrayGetVartype(const_cast<SAFEARRAY*>(array), &type))) return type == VT_R8;
+  if (SUCCEEDED(SafeArrayGetVartype(array, &type))) return type == VT_R8;
   // An array made without a recorded element type: eight-byte elements that
   // are none of the kinds the descriptor can name.
   constexpr USHORT kTypedElements =
@@ -34,28 +33,29 @@ void copy_elements(SAFEARRAY* array, double* buffer, std::size_t count, bool int
   SafeArrayUnaccessData(array);
 }
 
-bool same_elements(const DoubleArray& a, const DoubleArray& b) {
-  const std::vector<double>& x = a.storage();
-  const std::vector<double>& y = b.storage();
-  return x.size() == y.size() &&
-         (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-}
-
 }  // namespace
 
-DoubleArray read_double_array(SAFEARRAY* array) {
-  if (array == nullptr) return {};
-  const UINT dims = SafeArrayGetDim(array);
-  if (dims == 0) return {};
-  if (!holds_doubles(array)) raise(ErrorNumber::kTypeMismatch);
-  // The descriptor keeps its bounds last dimension first.
+std::vector<ArrayBound> array_bounds(const SAFEARRAY* array) {
+  const UINT dims = array != nullptr ? array->cDims : 0;
   std::vector<ArrayBound> bounds(dims);
   for (UINT d = 0; d < dims; ++d) {
     const SAFEARRAYBOUND& b = array->rgsabound[dims - 1 - d];
     bounds[d] =
         ArrayBound{static_cast<std::int32_t>(b.lLbound), static_cast<std::uint32_t>(b.cElements)};
   }
-  DoubleArray value(std::move(bounds));
+  return bounds;
+}
+
+VARTYPE element_type(SAFEARRAY* array) {
+  VARTYPE type = VT_EMPTY;
+  if (SUCCEEDED(SafeArrayGetVartype(array, &type))) return type;
+  return (array->fFeatures & FADF_VARIANT) != 0 ? VT_VARIANT : VT_R8;
+}
+
+DoubleArray read_double_array(SAFEARRAY* array) {
+  if (array == nullptr || SafeArrayGetDim(array) == 0) return {};
+  if (!holds_doubles(array)) raise(ErrorNumber::kTypeMismatch);
+  DoubleArray value(array_bounds(array));
   std::vector<double>& elements = value.storage();
   copy_elements(array, elements.data(), elements.size(), false);
   return value;
@@ -81,56 +81,30 @@ SAFEARRAY* make_double_array(const DoubleArray& value) {
   return array;
 }
 
+void write_in_place(SAFEARRAY* array, const DoubleArray& value) {
+  const std::vector<double>& elements = value.storage();
+  const VARTYPE type = element_type(array);
+  if (type == VT_R8 && holds_doubles(array)) {
+    copy_elements(array, const_cast<double*>(elements.data()), elements.size(), true);
+    return;
+  }
+  void* data = nullptr;
+  if (type != VT_VARIANT || FAILED(SafeArrayAccessData(array, &data))) {
+    raise(ErrorNumber::kArrayFixedOrLocked);
+  }
+  auto* slots = static_cast<VARIANT*>(data);
+  for (std::size_t k = 0; k < elements.size(); ++k) {
+    VariantClear(&slots[k]);
+    V_VT(&slots[k]) = VT_R8;
+    V_R8(&slots[k]) = elements[k];
+  }
+  SafeArrayUnaccessData(array);
+}
+
 bool refuses_redim(const SAFEARRAY* array) noexcept {
   if (array == nullptr) return false;
   constexpr USHORT kNotOurs = FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED | FADF_AUTO;
   return (array->fFeatures & kNotOurs) != 0 || array->cLocks > 0;
-}
-
-DoubleArray& ArrayArguments::bind(SAFEARRAY** ref) {
-  if (ref == nullptr) raise(ErrorNumber::kInvalidProcedureCall);
-  for (Binding& b : bindings_) {
-    for (SAFEARRAY** known : b.refs) {
-      if (known == ref) return b.value;
-    }
-    if (b.array != nullptr && b.array == *ref) {
-      b.refs.push_back(ref);
-      return b.value;
-    }
-  }
-  Binding& b = bindings_.emplace_back();
-  b.refs.push_back(ref);
-  b.array = *ref;
-  b.original = read_double_array(*ref);
-  b.value = b.original;
-  b.value.set_fixed(refuses_redim(*ref));
-  return b.value;
-}
-
-void ArrayArguments::write_back(Binding& binding) {
-  const DoubleArray& value = binding.value;
-  const bool same_bounds = binding.array != nullptr && value.bounds() == binding.original.bounds();
-  if (same_bounds) {
-    if (same_elements(value, binding.original)) return;
-    const std::vector<double>& elements = value.storage();
-    copy_elements(binding.array, const_cast<double*>(elements.data()), elements.size(), true);
-    return;
-  }
-  if (value.dims() == 0) return;  // never dimensioned, and still not
-  SAFEARRAY* replacement = make_double_array(value);
-  if (binding.array != nullptr && FAILED(SafeArrayDestroy(binding.array))) {
-    // Only a locked array refuses, and a locked array was marked fixed, so
-    // the method could not have re-dimensioned it; keep the caller's array.
-    SafeArrayDestroy(replacement);
-    raise(ErrorNumber::kArrayFixedOrLocked);
-  }
-  for (SAFEARRAY** ref : binding.refs) *ref = replacement;
-  binding.array = replacement;
-  binding.original = value;
-}
-
-void ArrayArguments::write_back() {
-  write_back_each(bindings_, [this](Binding& b) { write_back(b); });
 }
 
 }  // namespace nodrel::com

@@ -1,15 +1,10 @@
 // The caller's arrays of doubles: SAFEARRAY(double) in, DoubleArray for the
 // method, SAFEARRAY(double) back out.
-//
-// A method works on a copy of each array and the copy goes back when the
-// method returns, also when it fails with a run-time error, so what it wrote
-// before the error reaches the caller just as if it had written in place.
 #ifndef NODREL_SERVER_COM_SAFE_ARRAY_HPP
 #define NODREL_SERVER_COM_SAFE_ARRAY_HPP
 
 #include <windows.h>
 
-#include <deque>
 #include <exception>
 #include <vector>
 
@@ -33,6 +28,14 @@ void write_back_each(Items& items, WriteBack&& write_back) {
   if (first_failure) std::rethrow_exception(first_failure);
 }
 
+// The bounds of `array`, first dimension first (the descriptor keeps them
+// last dimension first); none for a null array.
+std::vector<ArrayBound> array_bounds(const SAFEARRAY* array);
+
+// The type of the elements of `array`; for an array made without a recorded
+// type, VT_VARIANT when its features say so, otherwise VT_R8.
+VARTYPE element_type(SAFEARRAY* array);
+
 // The bounds and elements of `array`. A null array (a variable that was
 // never dimensioned) is a DoubleArray without dimensions. Run-time error 13
 // when the elements are not doubles, 7 when the array is too large.
@@ -43,44 +46,17 @@ DoubleArray read_double_array(SAFEARRAY* array);
 // allocated.
 SAFEARRAY* make_double_array(const DoubleArray& value);
 
+// Writes the elements of `value` into `array`, of the same bounds, whose
+// elements are doubles or variants (each then holds a double). Run-time
+// error 10 for any other element type, or an array that cannot be accessed.
+void write_in_place(SAFEARRAY* array, const DoubleArray& value);
+
 // True for an array that must not be replaced: one the caller declared fixed
 // in size (FADF_FIXEDSIZE, or FADF_STATIC, FADF_EMBEDDED and FADF_AUTO,
 // whose memory is not the array's to free) or one that is locked. The
 // platform would let us destroy some of these anyway; the caller would then
 // hold a dangling array.
 bool refuses_redim(const SAFEARRAY* array) noexcept;
-
-// The array arguments of one call.
-class ArrayArguments {
- public:
-  ArrayArguments() = default;
-  ArrayArguments(const ArrayArguments&) = delete;
-  ArrayArguments& operator=(const ArrayArguments&) = delete;
-
-  // The caller's array behind a SAFEARRAY(double)* argument, as the
-  // DoubleArray the method works on. An array given twice (the same
-  // variable, or two variables holding the same array) is one DoubleArray,
-  // so the method sees what it would see working in place. An array that
-  // refuses_redim() is marked fixed: re-dimensioning it fails with run-time
-  // error 10 and leaves it as it was. Run-time error 5 for a null `ref`.
-  DoubleArray& bind(SAFEARRAY** ref);
-
-  // Hands every array the method changed back to the caller: the elements
-  // in place when the bounds are the same, otherwise a new SAFEARRAY that
-  // replaces (and frees) the caller's. Unchanged arrays are not touched.
-  void write_back();
-
- private:
-  struct Binding {
-    std::vector<SAFEARRAY**> refs;
-    SAFEARRAY* array = nullptr;  // the caller's array when the call began
-    DoubleArray original;
-    DoubleArray value;
-  };
-  void write_back(Binding& binding);
-
-  std::deque<Binding> bindings_;  // grows at the end only: references stay valid
-};
 
 }  // namespace nodrel::com
 

@@ -75,18 +75,18 @@ Variant from_value(VARTYPE type, const void* data) {
   }
 }
 
+// An array the caller holds fixed stays so: a method may not re-dimension it.
 Variant from_array(SAFEARRAY* array, VARTYPE element_type) {
-  if (element_type == VT_R8) return Variant(read_double_array(array));
-  VariantArray result;
-  if (array == nullptr || SafeArrayGetDim(array) == 0) return Variant(std::move(result));
-  const UINT dims = SafeArrayGetDim(array);
-  std::size_t count = 1;
-  for (UINT d = 0; d < dims; ++d) {
-    const SAFEARRAYBOUND& b = array->rgsabound[dims - 1 - d];
-    result.bounds.push_back(
-        ArrayBound{static_cast<std::int32_t>(b.lLbound), static_cast<std::uint32_t>(b.cElements)});
-    count *= b.cElements;
+  if (element_type == VT_R8) {
+    DoubleArray value = read_double_array(array);
+    value.set_fixed(refuses_redim(array));
+    return Variant(std::move(value));
   }
+  VariantArray result;
+  result.fixed = refuses_redim(array);
+  result.bounds = array_bounds(array);
+  std::size_t count = result.bounds.empty() ? 0 : 1;
+  for (const ArrayBound& b : result.bounds) count *= b.count;
   if (count == 0) return Variant(std::move(result));
   result.elements.reserve(count);
   void* data = nullptr;
@@ -137,14 +137,12 @@ Variant from_variant(const VARIANT& value) {
   }
   const VARTYPE type = V_VT(v);
   const VARTYPE base = type & VT_TYPEMASK;
+  if ((type & VT_BYREF) != 0 && V_BYREF(v) == nullptr) raise(ErrorNumber::kTypeMismatch);
   if ((type & VT_ARRAY) != 0) {
     SAFEARRAY* array = (type & VT_BYREF) != 0 ? *V_ARRAYREF(v) : V_ARRAY(v);
     return from_array(array, base);
   }
-  if ((type & VT_BYREF) != 0) {
-    if (V_BYREF(v) == nullptr) raise(ErrorNumber::kTypeMismatch);
-    return from_value(base, V_BYREF(v));
-  }
+  if ((type & VT_BYREF) != 0) return from_value(base, V_BYREF(v));
   if ((type & ~VT_TYPEMASK) != 0) raise(ErrorNumber::kTypeMismatch);
   // A DECIMAL fills the whole VARIANT; every other value sits in its union.
   if (type == VT_DECIMAL) return from_value(type, &V_DECIMAL(v));

@@ -59,6 +59,9 @@ class Variant;
 struct NODREL_API VariantArray {
   std::vector<ArrayBound> bounds;
   std::vector<Variant> elements;
+  // Held fixed in size by its owner: converted to doubles for a method, it
+  // is a fixed DoubleArray.
+  bool fixed = false;
 
   // A one-dimensional array with lower bound `lower`.
   static VariantArray vector(std::vector<Variant> values, std::int32_t lower = 1);

@@ -1,7 +1,8 @@
 // The type library inside nodrel.dll against the method table of
-// <nodrel/dispatch.hpp>. The argument kinds, optional flags and results are
-// not restated here: every late-bound call of calls_test.cpp goes through
-// ITypeInfo::Invoke on this library, so a wrong one fails there.
+// <nodrel/dispatch.hpp>. The argument kinds and results are not restated
+// here: the server's stubs check the function table made from the same IDL
+// against the method table when they compile; binding_test.cpp checks the
+// optional flags.
 #include <gtest/gtest.h>
 
 #include <string>
