@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include <chrono>
@@ -108,9 +110,15 @@ class Terminal {
     seen_.erase(0, end);
     return shown;
   }
+  // The exit status, waiting 10 s at most (then the program is killed: -1).
   int wait_exit() {
     int status = 0;
-    waitpid(pid_, &status, 0);
+    for (int i = 0; i < 1000 && waitpid(pid_, &status, WNOHANG) == 0; ++i) poll(nullptr, 0, 10);
+    if (waitpid(pid_, &status, WNOHANG) == 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      return -1;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -162,7 +170,10 @@ TEST(StagedProgramTest, AtATerminal) {
   t.type(":help mDet\r");
   EXPECT_NE(t.until("nodrel> ").find("Function mDet(mtrA() As Double) As Double"),
             std::string::npos);
-  t.type("\x04");
+  // After a dialog has had the terminal, a Ctrl-D typed at once was lost
+  // now and then (the line editor taking the terminal back): the session
+  // ends with :quit, which is read as a line whatever the terminal's mode.
+  t.type(":quit\r");
   EXPECT_EQ(t.wait_exit(), 0);
 }
 
