@@ -36,7 +36,7 @@ namespace nodrel::numeric {
 // engine whose operations go slower counts each for several. Starting and
 // joining a thread costs tens of microseconds, so a call is split from a
 // quarter of a millisecond of work on (a product of order 162, an inverse
-// of order 28, Cramer's rule of order 64, an elimination of order 400).
+// of order 28, Cramer's rule of order 64).
 inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
 
 // The threads a call may use: the processor's hardware threads, capped by
