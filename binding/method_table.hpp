@@ -1,8 +1,8 @@
 // The interface of Matr as constant data, for the code that must agree with
 // it at compile time (the bindings in dispatch.cpp). Everyone else reads it
 // through nodrel::methods() in <nodrel/dispatch.hpp>.
-#ifndef NODREL_SERVER_METHOD_TABLE_HPP
-#define NODREL_SERVER_METHOD_TABLE_HPP
+#ifndef NODREL_BINDING_METHOD_TABLE_HPP
+#define NODREL_BINDING_METHOD_TABLE_HPP
 
 #include <algorithm>
 #include <array>
@@ -230,4 +230,4 @@ static_assert(docs_follow_methods(), "one entry of kMethodDocs for each method, 
 
 }  // namespace nodrel::detail
 
-#endif  // NODREL_SERVER_METHOD_TABLE_HPP
+#endif  // NODREL_BINDING_METHOD_TABLE_HPP

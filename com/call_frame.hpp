@@ -26,8 +26,8 @@
 //     VARIANT is held by such an owner until it is handed over.
 //   - what the server hands out (a retval, a written argument, EXCEPINFO's
 //     texts, the error object) is the caller's from then on.
-#ifndef NODREL_SERVER_COM_CALL_FRAME_HPP
-#define NODREL_SERVER_COM_CALL_FRAME_HPP
+#ifndef NODREL_COM_CALL_FRAME_HPP
+#define NODREL_COM_CALL_FRAME_HPP
 
 #include <windows.h>
 
@@ -132,4 +132,4 @@ class CallFrame {
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_CALL_FRAME_HPP
+#endif  // NODREL_COM_CALL_FRAME_HPP

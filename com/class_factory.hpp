@@ -1,8 +1,8 @@
 // The class factory of Matr: one per process, never freed. A reference a
 // client holds on it counts as a server lock, so the DLL stays loaded while
 // anyone can still create objects through it.
-#ifndef NODREL_SERVER_COM_CLASS_FACTORY_HPP
-#define NODREL_SERVER_COM_CLASS_FACTORY_HPP
+#ifndef NODREL_COM_CLASS_FACTORY_HPP
+#define NODREL_COM_CLASS_FACTORY_HPP
 
 #include <windows.h>
 
@@ -21,4 +21,4 @@ MatrFactory& matr_factory() noexcept;
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_CLASS_FACTORY_HPP
+#endif  // NODREL_COM_CLASS_FACTORY_HPP

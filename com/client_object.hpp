@@ -9,8 +9,8 @@
 // as the matching class of <nodrel/platform.hpp>, whose members call the
 // client's members of the same name through IDispatch::Invoke. Any other
 // object, or one that tells no type name, is a plain Object of no kind.
-#ifndef NODREL_SERVER_COM_CLIENT_OBJECT_HPP
-#define NODREL_SERVER_COM_CLIENT_OBJECT_HPP
+#ifndef NODREL_COM_CLIENT_OBJECT_HPP
+#define NODREL_COM_CLIENT_OBJECT_HPP
 
 #include <windows.h>
 
@@ -52,4 +52,4 @@ std::shared_ptr<Object> make_client_object(IUnknown* object);
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_CLIENT_OBJECT_HPP
+#endif  // NODREL_COM_CLIENT_OBJECT_HPP

@@ -6,8 +6,8 @@
 // (IErrorInfo) with the source "Nodrel.Matr" and the error's description:
 // early-bound clients read it with GetErrorInfo, late-bound ones find it in
 // the EXCEPINFO of IDispatch::Invoke.
-#ifndef NODREL_SERVER_COM_COM_ERROR_HPP
-#define NODREL_SERVER_COM_COM_ERROR_HPP
+#ifndef NODREL_COM_COM_ERROR_HPP
+#define NODREL_COM_COM_ERROR_HPP
 
 #include <windows.h>
 
@@ -51,4 +51,4 @@ HRESULT set_error_info(HRESULT hr, std::wstring_view description) noexcept;
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_COM_ERROR_HPP
+#endif  // NODREL_COM_COM_ERROR_HPP

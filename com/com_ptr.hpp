@@ -1,7 +1,7 @@
 // A reference to a COM object that releases itself, so that no early return
 // or exception leaks one.
-#ifndef NODREL_SERVER_COM_COM_PTR_HPP
-#define NODREL_SERVER_COM_COM_PTR_HPP
+#ifndef NODREL_COM_COM_PTR_HPP
+#define NODREL_COM_COM_PTR_HPP
 
 #include <windows.h>
 
@@ -52,4 +52,4 @@ class ComPtr {
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_COM_PTR_HPP
+#endif  // NODREL_COM_COM_PTR_HPP

@@ -8,8 +8,8 @@
 // method runs, and what it changed goes back (call_frame.hpp). run() is the
 // one place where the core's run-time errors become HRESULTs and error
 // objects; Invoke hands them on in EXCEPINFO.
-#ifndef NODREL_SERVER_COM_MATR_OBJECT_HPP
-#define NODREL_SERVER_COM_MATR_OBJECT_HPP
+#ifndef NODREL_COM_MATR_OBJECT_HPP
+#define NODREL_COM_MATR_OBJECT_HPP
 
 #include <windows.h>
 
@@ -164,4 +164,4 @@ class MatrObject final : public _Matr, public ISupportErrorInfo {
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_MATR_OBJECT_HPP
+#endif  // NODREL_COM_MATR_OBJECT_HPP

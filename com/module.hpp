@@ -1,7 +1,7 @@
 // Per-process state of the component: the DLL's handle and path, and the
 // counts that keep it loaded.
-#ifndef NODREL_SERVER_COM_MODULE_HPP
-#define NODREL_SERVER_COM_MODULE_HPP
+#ifndef NODREL_COM_MODULE_HPP
+#define NODREL_COM_MODULE_HPP
 
 #include <windows.h>
 
@@ -34,4 +34,4 @@ HRESULT load_type_library(ITypeLib** library) noexcept;
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_MODULE_HPP
+#endif  // NODREL_COM_MODULE_HPP

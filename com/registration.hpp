@@ -10,8 +10,8 @@
 //     Version                          "29.0"
 //   HKCR\Nodrel.Matr                   "Matr"
 //     CLSID                            {CLSID}
-#ifndef NODREL_SERVER_COM_REGISTRATION_HPP
-#define NODREL_SERVER_COM_REGISTRATION_HPP
+#ifndef NODREL_COM_REGISTRATION_HPP
+#define NODREL_COM_REGISTRATION_HPP
 
 #include <windows.h>
 
@@ -27,4 +27,4 @@ HRESULT unregister_server() noexcept;
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_REGISTRATION_HPP
+#endif  // NODREL_COM_REGISTRATION_HPP

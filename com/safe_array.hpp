@@ -1,7 +1,7 @@
 // The caller's arrays of doubles: SAFEARRAY(double) in, DoubleArray for the
 // method, SAFEARRAY(double) back out.
-#ifndef NODREL_SERVER_COM_SAFE_ARRAY_HPP
-#define NODREL_SERVER_COM_SAFE_ARRAY_HPP
+#ifndef NODREL_COM_SAFE_ARRAY_HPP
+#define NODREL_COM_SAFE_ARRAY_HPP
 
 #include <windows.h>
 
@@ -60,4 +60,4 @@ bool refuses_redim(const SAFEARRAY* array) noexcept;
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_SAFE_ARRAY_HPP
+#endif  // NODREL_COM_SAFE_ARRAY_HPP

@@ -4,8 +4,8 @@
 // of the clipboard text (CF_TEXT) it writes, so every text crosses the
 // boundary through that code page. A character the code page lacks becomes
 // its best fit or "?", as it would in any ANSI program.
-#ifndef NODREL_SERVER_COM_TEXT_HPP
-#define NODREL_SERVER_COM_TEXT_HPP
+#ifndef NODREL_COM_TEXT_HPP
+#define NODREL_COM_TEXT_HPP
 
 #include <windows.h>
 
@@ -24,4 +24,4 @@ BSTR narrow_to_bstr(std::string_view text);
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_TEXT_HPP
+#endif  // NODREL_COM_TEXT_HPP

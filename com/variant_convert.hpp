@@ -10,8 +10,8 @@
 //   VT_ARRAY | any other element type             ->  VariantArray
 //   VariantArray                                  ->  VT_ARRAY | VT_VARIANT
 // A VT_BYREF variant is read through its reference.
-#ifndef NODREL_SERVER_COM_VARIANT_CONVERT_HPP
-#define NODREL_SERVER_COM_VARIANT_CONVERT_HPP
+#ifndef NODREL_COM_VARIANT_CONVERT_HPP
+#define NODREL_COM_VARIANT_CONVERT_HPP
 
 #include <windows.h>
 
@@ -56,4 +56,4 @@ void store_variant(VARIANT& target, const Variant& value);
 
 }  // namespace nodrel::com
 
-#endif  // NODREL_SERVER_COM_VARIANT_CONVERT_HPP
+#endif  // NODREL_COM_VARIANT_CONVERT_HPP

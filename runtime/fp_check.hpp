@@ -21,8 +21,8 @@
 //   g.div(1.0, 0.0);  check(g)        -> run-time error 11
 //   FpFlags h;
 //   h.add(NAN, 1.0);  check(h)        -> no error (a quiet NaN passed in)
-#ifndef NODREL_MATR_FP_CHECK_HPP
-#define NODREL_MATR_FP_CHECK_HPP
+#ifndef NODREL_RUNTIME_FP_CHECK_HPP
+#define NODREL_RUNTIME_FP_CHECK_HPP
 
 #include <bit>
 #include <cmath>
@@ -137,4 +137,4 @@ inline bool differ(double a, double b) noexcept { return a < b || a > b; }
 
 }  // namespace nodrel::detail
 
-#endif  // NODREL_MATR_FP_CHECK_HPP
+#endif  // NODREL_RUNTIME_FP_CHECK_HPP

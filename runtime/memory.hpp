@@ -8,8 +8,8 @@
 //
 //   with_scratch([&] { return fast_product(...); })  -> its result, or
 //                                                        Error 7 on refusal
-#ifndef NODREL_MATR_MEMORY_HPP
-#define NODREL_MATR_MEMORY_HPP
+#ifndef NODREL_RUNTIME_MEMORY_HPP
+#define NODREL_RUNTIME_MEMORY_HPP
 
 #include <new>
 
@@ -32,4 +32,4 @@ auto with_scratch(Work&& work) {
 
 }  // namespace nodrel::detail
 
-#endif  // NODREL_MATR_MEMORY_HPP
+#endif  // NODREL_RUNTIME_MEMORY_HPP

@@ -25,8 +25,8 @@
 //   parse_number("1e400", Locale::c())          -> kOutOfRange
 //   parse_number("1e-400", Locale::c())         -> 0 (underflow is no fault)
 //   parse_number("abc", Locale::c())            -> kNotANumber
-#ifndef NODREL_MATR_NUMBER_TEXT_HPP
-#define NODREL_MATR_NUMBER_TEXT_HPP
+#ifndef NODREL_RUNTIME_NUMBER_TEXT_HPP
+#define NODREL_RUNTIME_NUMBER_TEXT_HPP
 
 #include <string_view>
 
@@ -49,4 +49,4 @@ NumberText parse_number(std::string_view text, const Locale& locale);
 
 }  // namespace nodrel::detail
 
-#endif  // NODREL_MATR_NUMBER_TEXT_HPP
+#endif  // NODREL_RUNTIME_NUMBER_TEXT_HPP
