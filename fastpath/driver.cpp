@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "runtime/memory.hpp"
 #include "numeric/block.hpp"
 #include "numeric/elimination.hpp"
 #include "numeric/products.hpp"
 #include "numeric/scratch.hpp"
+#include "runtime/memory.hpp"
 
 namespace nodrel::detail::fast {
 

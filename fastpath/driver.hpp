@@ -38,7 +38,9 @@ class Loops {
   template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, Loops>>>
   Loops(F&& loops)  // NOLINT: a lambda converts implicitly
       : object_(const_cast<void*>(static_cast<const void*>(std::addressof(loops)))),
-        call_([](void* object) -> R { return (*static_cast<std::remove_reference_t<F>*>(object))(); }) {}
+        call_([](void* object) -> R {
+          return (*static_cast<std::remove_reference_t<F>*>(object))();
+        }) {}
   R operator()() const { return call_(object_); }
 
  private:

@@ -85,8 +85,9 @@ Outcome run(const std::string& call, Args arrays, bool checked, std::int32_t pri
 
 // The outcome as text: every bit of every value, except that any NaN is any
 // other NaN (which operand's payload the hardware propagates is the
-// compiler's choice): "error/ErrCode result | array | array ...".
-std::string describe(const Outcome& o);
+// compiler's choice): "error/ErrCode result | array | array ...", where an
+// array that is as it was `before` the call reads "=".
+std::string describe(const Outcome& o, const Args& before = {});
 
 // How often each run-time error (0 for success) and each ErrCode was seen.
 struct Tally {
@@ -134,7 +135,8 @@ DoubleArray V(const char* values);
 
 // One worked example: the call, its arguments, and its outcome as described
 // above, with ErrCode 3 before the call. Each row runs with the fast paths
-// and with the checked loops only, and both must give the row's outcome.
+// and with the checked loops only (`checked` in a failure), and both must
+// give the row's outcome.
 struct Worked {
   const char* call;
   Args args;
