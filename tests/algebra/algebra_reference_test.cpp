@@ -1,9 +1,10 @@
 // The products held against their checked loops over random inputs, bit for
-// bit, at small orders and at the orders of their fast paths (column by column, blocked
-// with tiles and cache blocks cut at every edge), with faults planted at
-// random places so that a fast path must hand over to the checked loops,
-// which then fail at the element where the fault arises. Worked examples pin
-// the loops themselves.
+// bit, at small orders and at the orders of their fast paths (column by
+// column, blocked with tiles and cache blocks cut at every edge), with faults
+// planted at random places so that a fast path must hand over to the checked
+// loops, which then fail at the element where the fault arises. Worked
+// examples pin the loops themselves, and the element-wise operations, which
+// have no fast path.
 #include <gtest/gtest.h>
 
 #include <cmath>
