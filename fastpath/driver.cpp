@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runtime/memory.hpp"
 #include "numeric/block.hpp"
 #include "numeric/elimination.hpp"
 #include "numeric/products.hpp"
 #include "numeric/scratch.hpp"
-#include "runtime/memory.hpp"
 
 namespace nodrel::detail::fast {
 
@@ -56,11 +56,12 @@ numeric::Block result_block(DoubleArray& a, std::size_t n) {
   return numeric::Block{a.storage().data() + 1 + ld, ld, n, n};
 }
 
+// Set by force_checked_loops: no fast path runs.
+std::atomic<bool> checked_only{false};
+
 // Runs a fast path, which answers whether it finished the call. The fast
 // paths write the caller's arrays only after their scratch is in hand, so a
 // refusal (error 7) leaves the arguments as the failure rules allow.
-std::atomic<bool> checked_only{false};
-
 template <typename Fast>
 bool finished(Fast&& fast) {
   return !checked_only.load(std::memory_order_relaxed) && with_scratch(fast);

@@ -38,9 +38,7 @@ class Loops {
   template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, Loops>>>
   Loops(F&& loops)  // NOLINT: a lambda converts implicitly
       : object_(const_cast<void*>(static_cast<const void*>(std::addressof(loops)))),
-        call_([](void* object) -> R {
-          return (*static_cast<std::remove_reference_t<F>*>(object))();
-        }) {}
+        call_([](void* object) -> R { return (*static_cast<std::remove_reference_t<F>*>(object))(); }) {}
   R operator()() const { return call_(object_); }
 
  private:
@@ -48,8 +46,9 @@ class Loops {
   R (*call_)(void*);
 };
 
-// For tests: while on, every method below runs its checked loops, as if no
-// array qualified, so that the engines can be held against the loops.
+// For tests and benchmarks: while on, every method below runs its checked
+// loops, as if no array qualified, so that the engines can be held against
+// them.
 void force_checked_loops(bool on);
 
 // mDet of a matrix already found square, of order n.
