@@ -112,13 +112,6 @@ void as_user(const std::function<void()>& call, const std::function<void()>& use
   call();
 }
 
-TEST(Win32Desktop, MessageBoxShowsTheTextWithOkAloneAndClosesWithEnter) {
-  Matr m;
-  std::string seen = "<no box>";
-  as_user([&] { print(m, "MSGBOX", "A", false); }, [&] { seen = answer_message_box(); });
-  EXPECT_EQ(seen, "[] " + composed("A") + " OK");  // no caption
-}
-
 // The clipboard in `format`, as another program reads it.
 template <typename Char>
 std::basic_string<Char> clipboard(UINT format) {
@@ -221,65 +214,54 @@ TEST(Win32Desktop, FilesAreWrittenAsTheyAreOrFailWithTheirErrors) {
   fs::remove_all(dir);
 }
 
-// What differs in the shown About box from its texts and from the layout at
-// the screen's resolution, a line each: each control's place, its text, and
-// that the text, wrapped as the control wraps it in its font, fits.
+// What differs in the shown About box from its caption, size, texts and
+// layout at the screen's resolution, a line each; empty when nothing does.
 std::string about_faults(HWND about) {
+  const AboutTexts t = about_texts();
   const struct {
-    int id;
-    std::string_view name;
-    std::string AboutTexts::*text;
-  } controls[] = {
-      {detail::kAboutIconId, "picIcon", nullptr},
-      {detail::kAboutTitleId, "lblTitle", &AboutTexts::title},
-      {detail::kAboutVersionId, "lblVersion", &AboutTexts::version},
-      {detail::kAboutDescriptionId, "lblDescription", &AboutTexts::description},
-      {detail::kAboutDisclaimerId, "lblDisclaimer", &AboutTexts::disclaimer},
-      {detail::kAboutOkId, "cmdOK", &AboutTexts::ok_button},
-      {detail::kAboutSysInfoId, "cmdSysInfo", &AboutTexts::sys_info_button},
-  };
-  const AboutTexts texts = about_texts();
-  std::string faults;
-  const auto check = [&faults](bool ok, const std::string& what) {
-    if (!ok) faults += what + "\n";
-  };
+    int id;  // 0: a line of the separator, not a control
+    std::string text;
+  } controls[] = {{detail::kAboutIconId, ""},
+                  {detail::kAboutTitleId, t.title},
+                  {detail::kAboutVersionId, t.version},
+                  {detail::kAboutDescriptionId, t.description},
+                  {0, ""},
+                  {0, ""},
+                  {detail::kAboutDisclaimerId, t.disclaimer},
+                  {detail::kAboutOkId, t.ok_button},
+                  {detail::kAboutSysInfoId, t.sys_info_button}};  // in about_layout()'s order
   HDC screen = GetDC(nullptr);
   const auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
     return detail::twips_to_pixels(twips, dpi);
   };
+  ReleaseDC(nullptr, screen);
   RECT r;
   GetClientRect(about, &r);
-  check(r.right == px(kAboutClientWidth) && r.bottom == px(kAboutClientHeight), "form size");
-  check(text_of(about) == texts.caption, "caption " + text_of(about));
-  check(LOWORD(SendMessageA(about, DM_GETDEFID, 0, 0)) == IDOK, "default not OK");
-  for (const auto& c : controls) {
-    const std::string name(c.name);
-    HWND control = GetDlgItem(about, c.id);
+  std::string faults;
+  if (text_of(about) != t.caption || r.right != px(kAboutClientWidth) ||
+      r.bottom != px(kAboutClientHeight)) {
+    faults = text_of(about) + " " + std::to_string(r.right) + "x" + std::to_string(r.bottom) + "\n";
+  }
+  for (std::size_t k = 0; k < about_layout().size(); ++k) {
+    const AboutControl& l = about_layout()[k];
+    HWND control = GetDlgItem(about, controls[k].id);
+    if (controls[k].id == 0) continue;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
-    for (const AboutControl& l : about_layout()) {
-      check(l.name != c.name ||
-                (r.left == px(l.left) && r.top == px(l.top) &&
-                 r.right == px(l.left) + px(l.width) && r.bottom == px(l.top) + px(l.height)),
-            name + " at " + std::to_string(r.left) + ", " + std::to_string(r.top));
+    if (r.left != px(l.left) || r.top != px(l.top) || r.right != px(l.left) + px(l.width) ||
+        r.bottom != px(l.top) + px(l.height) || (k > 0 && text_of(control) != controls[k].text)) {
+      faults += std::string(l.name) + " at " + std::to_string(r.left) + ", " +
+                std::to_string(r.top) + ": " + text_of(control) + "\n";
     }
-    if (c.text == nullptr) continue;
-    check(text_of(control) == texts.*c.text, name + " " + text_of(control));
-    HGDIOBJ old =
-        SelectObject(screen, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    RECT need = {0, 0, r.right - r.left, 0};
-    DrawTextA(screen, (texts.*c.text).c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK);
-    SelectObject(screen, old);
-    check(need.right <= r.right - r.left && need.bottom <= r.bottom - r.top, name + " too small");
   }
-  ReleaseDC(nullptr, screen);
   return faults;
 }
 
 // The About box closes with Enter, Escape or OK; System Info starts the tool
 // of the first registry lookup (sys_info_test.cpp has the others) without
-// waiting for it, or says in a message box over the About box that there is
-// none or that it failed to start (a path is started without a test).
+// waiting for it, or says in a message box over the About box (no caption,
+// OK alone: the message box mPrint shows too) that there is none or that it
+// failed to start (a path is started without a test).
 TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
   const char* const key = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
   char self[MAX_PATH] = "";
