@@ -52,17 +52,12 @@ std::string shown(const char* label) {
 std::vector<pid_t> helpers;
 void later(double seconds, Fl_Window& w, const char* key, Fl_Widget* button = nullptr) {
   auto* send = new std::function<void()>([&w, key, button] {
-    std::vector<std::string> args = {"xdotool", "keydown", "--window", std::to_string(fl_xid(&w)),
-                                     key};
+    const std::string id = std::to_string(fl_xid(&w));
+    std::vector<std::string> args = {"xdotool", "keydown", "--window", id, key};
     if (button != nullptr) {
-      args = {"xdotool",
-              "mousemove",
-              "--window",
-              args[3],
-              std::to_string(button->x() + button->w() / 2),
-              std::to_string(button->y() + button->h() / 2),
-              "click",
-              "1"};
+      const int x = button->x() + button->w() / 2, y = button->y() + button->h() / 2;
+      args = {"xdotool", "mousemove", "--window", id, std::to_string(x), std::to_string(y)};
+      args.insert(args.end(), {"click", "1"});
     }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
