@@ -99,21 +99,28 @@ std::vector<double> random_block(std::size_t rows, std::size_t cols, bool intege
   return v;
 }
 
-enum class Engine { kProduct, kInverse, kCramer };
+enum class Engine { kProduct, kElimination, kDiagonal, kInverse, kCramer };
 
 // An engine on random blocks around order n: the blocks and the outputs
 // after the call, its outcome last. (The product's a is n x n+10, b
-// n+10 x n+20; the others are of order n.)
+// n+10 x n+20; the diagonal reduction's block n x n+10; the others are of
+// order n.)
 std::vector<double> run(Engine engine, std::size_t n, bool integers) {
   std::vector<double> a = random_block(n, n + 10, integers), b = random_block(n + 10, n + 20, false);
   std::vector<double> out(n * (n + 20));
   const ConstBlock square{a.data(), n, n, n};
   Outcome o = Outcome::kDone;
+  PivotProduct det;
   switch (engine) {
     case Engine::kProduct:
       o = multiply({a.data(), n, n, n + 10}, {b.data(), n + 10, n + 10, n + 20},
                    {out.data(), n, n, n + 20});
       break;
+    case Engine::kElimination:
+      eliminate(a.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
+      out = {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0};
+      break;
+    case Engine::kDiagonal: o = reduce_diagonal({a.data(), n, n, n + 10}); break;
     case Engine::kInverse: o = inverse(square, {out.data(), n, n, n}); break;
     case Engine::kCramer: o = cramer(square, b.data(), out.data()); break;
   }
@@ -130,8 +137,9 @@ TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
     std::size_t n;
     bool integers;
   } cases[] = {
-      {Engine::kProduct, 160, false}, {Engine::kInverse, 40, false},
-      {Engine::kInverse, 40, true},   {Engine::kCramer, 80, false},
+      {Engine::kProduct, 160, false},  {Engine::kElimination, 400, false},
+      {Engine::kDiagonal, 400, false}, {Engine::kInverse, 40, false},
+      {Engine::kInverse, 40, true},    {Engine::kCramer, 80, false},
       {Engine::kCramer, 80, true},
   };
   for (const auto& c : cases) {
