@@ -38,8 +38,9 @@ namespace nodrel::numeric {
 // kernel (some 15 a nanosecond on one core of a current processor); an
 // engine whose operations go slower counts each for several. Starting and
 // joining a thread costs tens of microseconds, so a call is split from a
-// quarter of a millisecond of work on (a product of order 162, an inverse
-// of order 28, Cramer's rule of order 64).
+// quarter of a millisecond of work on (a product of order 162, an
+// elimination of order 229, an inverse of order 28, Cramer's rule of order
+// 64).
 inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
 
 // The threads a call may use: the processor's hardware threads, capped by
