@@ -214,8 +214,8 @@ void BlockedElimination::update(const Panel& panel, std::int32_t r0, std::int32_
       kern_.gemv(rows, t, at(r0, panel.k0), ld_, saved ? saved : at(panel.k0, k), column);
     } else {
       for (std::size_t u = 0; u < t; ++u) {
-        kern_.rank1(rows, 1, at(r0, steps[u].k), saved ? saved + u : at(steps[u].k, k), ld_,
-                    column, ld_);
+        kern_.rank1(rows, 1, at(r0, steps[u].k), saved ? saved + u : at(steps[u].k, k), ld_, column,
+                    ld_);
       }
     }
     if (saved != nullptr) swap_columns(v_, ld_, k, p, r0, r1);

@@ -114,8 +114,7 @@ class Team {
 };
 
 // The untyped core of run_team.
-void run_team_members(std::uint64_t work, void (*member)(void*, Team&, std::size_t),
-                      void* context);
+void run_team_members(std::uint64_t work, void (*member)(void*, Team&, std::size_t), void* context);
 
 template <typename Body>
 void run_team(std::uint64_t work, Body&& body) {

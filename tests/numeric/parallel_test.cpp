@@ -85,6 +85,20 @@ TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
   }
 }
 
+// A member's exception ends the others' syncs and reaches the caller once
+// every member has returned.
+TEST(ParallelFor, ATeamMembersExceptionEndsTheOthersAndReachesTheCaller) {
+  ForcedThreads forced(3);
+  std::atomic<int> ended{0};
+  const auto body = [&](Team& team, std::size_t member) {
+    if (member == 2 && team.sync()) throw std::bad_alloc();
+    while (team.sync()) continue;
+    ++ended;
+  };
+  EXPECT_THROW(run_team(kParallelWorkFrom, body), std::bad_alloc);
+  EXPECT_EQ(ended.load(), 2);
+}
+
 // Column-major, rows x cols: reals in -1..1 scaled so that determinants of
 // order `rows` stay far from overflow, or integers in -3..3, whose ties send
 // the inverse's and Cramer's minors their own ways early.
