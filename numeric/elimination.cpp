@@ -95,10 +95,10 @@ inline void swap_columns(double* v, std::size_t ld, std::int32_t a, std::int32_t
 // among a team of threads in chunks of whole register tiles, taken in turn;
 // the bits do not depend on who takes which. The next panel's rows go
 // first, to the calling thread, which then factors that panel while the
-// others update the rest (look-ahead): the factoring, a third to a half of
-// the work at orders 500 to 1000, runs beside the updates instead of
-// between them. One sync per panel: the next panel starts once every row
-// below has this panel's steps.
+// others update the rest (look-ahead): the factoring (on one thread a
+// fifth of the work at order 1000, over a quarter at 512) runs beside the
+// updates instead of between them. One sync per panel: the next panel
+// starts once every row below has this panel's steps.
 
 // One step of a panel that found a pivot: its column, the column it was
 // exchanged with (k itself when none) and the pivot.
