@@ -39,7 +39,7 @@ namespace nodrel::numeric {
 // engine whose operations go slower counts each for several. Starting and
 // joining a thread costs tens of microseconds, so a call is split from a
 // quarter of a millisecond of work on (a product of order 162, an
-// elimination of order 229, an inverse of order 28, Cramer's rule of order
+// elimination of order 233, an inverse of order 28, Cramer's rule of order
 // 64).
 inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
 
