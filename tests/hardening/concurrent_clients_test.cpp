@@ -95,7 +95,7 @@ std::size_t threads_of_process() {
   return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-// mMult and mInv at orders where they split their work, each client's calls
+// mMult, mDet and mInv at orders where they split their work, each client's calls
 // on three threads: the bits of a single thread, and not one thread left
 // once the calls have returned.
 TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
@@ -104,12 +104,12 @@ TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
   const auto matrix = [](std::int32_t n, int seed) {
     DoubleArray a = DoubleArray::zeros(n, n);
     for (std::int32_t j = 1; j <= n; ++j) {
-      for (std::int32_t i = 1; i <= n; ++i) a(i, j) = std::sin(seed * 0.37 + i * 7.1 + j * 3.3);
+      for (std::int32_t i = 1; i <= n; ++i) a(i, j) = std::sin(seed * 0.37 + i * 7.1 + j * i);
     }
     return a;
   };
   const DoubleArray a = matrix(kProductOrder, 1), b = matrix(kProductOrder, 2);
-  const DoubleArray c = matrix(kInverseOrder, 3);
+  const DoubleArray c = matrix(kInverseOrder, 3), d = matrix(240, 4);
   const auto calls = [&] {
     Matr m;
     DoubleArray product;
@@ -118,6 +118,7 @@ TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
     m.mInv(inverse);
     std::vector<double> bits = product.storage();
     bits.insert(bits.end(), inverse.storage().begin(), inverse.storage().end());
+    bits.push_back(m.mDet(d));
     return bits;
   };
   numeric::force_thread_count(1);
@@ -131,7 +132,7 @@ TEST(ConcurrentClients, SplitCallsKeepTheirBitsAndLeaveNoThread) {
   for (int t = 0; t < kClients; ++t) clients.emplace_back([&, t] { seen[t] = calls(); });
   for (std::thread& t : clients) t.join();
   numeric::force_thread_count(0);
-  EXPECT_GE(numeric::split_calls(), splits + 2 * kClients);
+  EXPECT_GE(numeric::split_calls(), splits + 3 * kClients);
   EXPECT_EQ(threads_of_process(), before);
   for (int t = 0; t < kClients; ++t) {
     SCOPED_TRACE("client " + std::to_string(t));

@@ -85,6 +85,20 @@ TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
   }
 }
 
+// A member's exception ends the others' syncs and reaches the caller once
+// every member has returned.
+TEST(ParallelFor, ATeamMembersExceptionEndsTheOthersAndReachesTheCaller) {
+  ForcedThreads forced(3);
+  std::atomic<int> ended{0};
+  const auto body = [&](Team& team, std::size_t member) {
+    if (member == 2 && team.sync()) throw std::bad_alloc();
+    while (team.sync()) continue;
+    ++ended;
+  };
+  EXPECT_THROW(run_team(kParallelWorkFrom, body), std::bad_alloc);
+  EXPECT_EQ(ended.load(), 2);
+}
+
 // Column-major, rows x cols: reals in -1..1 scaled so that determinants of
 // order `rows` stay far from overflow, or integers in -3..3, whose ties send
 // the inverse's and Cramer's minors their own ways early.
@@ -99,21 +113,28 @@ std::vector<double> random_block(std::size_t rows, std::size_t cols, bool intege
   return v;
 }
 
-enum class Engine { kProduct, kInverse, kCramer };
+enum class Engine { kProduct, kElimination, kDiagonal, kInverse, kCramer };
 
 // An engine on random blocks around order n: the blocks and the outputs
 // after the call, its outcome last. (The product's a is n x n+10, b
-// n+10 x n+20; the others are of order n.)
+// n+10 x n+20; the diagonal reduction's block n x n+10; the others are of
+// order n.)
 std::vector<double> run(Engine engine, std::size_t n, bool integers) {
   std::vector<double> a = random_block(n, n + 10, integers), b = random_block(n + 10, n + 20, false);
   std::vector<double> out(n * (n + 20));
   const ConstBlock square{a.data(), n, n, n};
   Outcome o = Outcome::kDone;
+  PivotProduct det;
   switch (engine) {
     case Engine::kProduct:
       o = multiply({a.data(), n, n, n + 10}, {b.data(), n + 10, n + 10, n + 20},
                    {out.data(), n, n, n + 20});
       break;
+    case Engine::kElimination:
+      eliminate(a.data(), n, static_cast<std::int32_t>(n), static_cast<std::int32_t>(n), det);
+      out = {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0};
+      break;
+    case Engine::kDiagonal: o = reduce_diagonal({a.data(), n, n, n + 10}); break;
     case Engine::kInverse: o = inverse(square, {out.data(), n, n, n}); break;
     case Engine::kCramer: o = cramer(square, b.data(), out.data()); break;
   }
@@ -130,8 +151,9 @@ TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
     std::size_t n;
     bool integers;
   } cases[] = {
-      {Engine::kProduct, 160, false}, {Engine::kInverse, 40, false},
-      {Engine::kInverse, 40, true},   {Engine::kCramer, 80, false},
+      {Engine::kProduct, 160, false},  {Engine::kElimination, 400, false},
+      {Engine::kDiagonal, 400, false}, {Engine::kInverse, 40, false},
+      {Engine::kInverse, 40, true},    {Engine::kCramer, 80, false},
       {Engine::kCramer, 80, true},
   };
   for (const auto& c : cases) {
