@@ -11,8 +11,6 @@ cd "$(dirname "$0")/.."
 # Debian packages the build and the tests need.
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip libedit-dev)
-# The power's exact reference (tests/numeric/power_exact_test.cpp).
-packages+=(libmpfr-dev)
 # The fuzz targets: clang and its libFuzzer runtime.
 packages+=(clang libclang-rt-14-dev)
 # The Windows build: the mingw-w64 cross compilers, widl and the IDL files it
