@@ -25,9 +25,8 @@ Matrix matrix_of(const Rows& rows, LONG lower, double fill) {
 }
 
 Matrix vector_of(const std::vector<double>& values, LONG lower, double fill) {
-  const LONG border = lower == 0 ? 1 : 0;
-  Matrix m{{{lower, lower + static_cast<LONG>(values.size()) + border - 1}}, values};
-  if (border != 0) m.elements.insert(m.elements.begin(), fill);
+  Matrix m{{{lower, lower + static_cast<LONG>(values.size()) - (lower == 0 ? 0 : 1)}}, values};
+  if (lower == 0) m.elements.insert(m.elements.begin(), fill);
   return m;
 }
 
@@ -76,9 +75,9 @@ void PrintTo(const Matrix& m, std::ostream* out) {
   for (double x : m.elements) *out << " " << x;
 }
 
-Matrix in_matrix(const Rows& rows, LONG lower) { return matrix_of(rows, lower, kUnused); }
+Matrix in_matrix(const Rows& rows, LONG lower) { return matrix_of(rows, lower, 99.0); }
 Matrix in_vector(const std::vector<double>& values, LONG lower) {
-  return vector_of(values, lower, kUnused);
+  return vector_of(values, lower, 99.0);
 }
 Matrix made(const Rows& rows) { return matrix_of(rows, 0, 0.0); }
 Matrix made_vector(const std::vector<double>& values) { return vector_of(values, 0, 0.0); }
@@ -148,13 +147,6 @@ Var Var::text(const wchar_t* value) {
   return v;
 }
 
-Var Var::missing() {
-  Var v;
-  V_VT(v.ptr()) = VT_ERROR;
-  V_ERROR(v.ptr()) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
-
 Var Var::reference(VARIANT* variable) {
   Var v;
   V_VT(v.ptr()) = VT_BYREF | VT_VARIANT;
@@ -167,21 +159,6 @@ Var Var::array(const Matrix& m, VARTYPE element_type) {
   V_VT(v.ptr()) = static_cast<VARTYPE>(VT_ARRAY | element_type);
   V_ARRAY(v.ptr()) = make_array(m, element_type);
   return v;
-}
-
-ErrorObject take_error_object() {
-  ErrorObject result;
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return result;
-  result.present = true;
-  BSTR text = nullptr;
-  if (SUCCEEDED(info->GetSource(&text))) result.source = text_of(text);
-  SysFreeString(text);
-  text = nullptr;
-  if (SUCCEEDED(info->GetDescription(&text))) result.description = text_of(text);
-  SysFreeString(text);
-  info->GetGUID(&result.guid);
-  return result;
 }
 
 std::wstring text_of(BSTR text) {

@@ -43,12 +43,11 @@ void PrintTo(const Matrix& m, std::ostream* out);
 
 // Matrices and vectors hold their data at indices 1..n. With lower bound 0
 // the caller's array also has a row 0 and a column 0 (an element 0) filled
-// with kUnused, a value no method may read, and that a method working in
-// place leaves there.
-inline constexpr double kUnused = 99.0;
+// with 99, a value no method may read, and that a method working in place
+// leaves there. made() and made_vector() are arrays as the component makes
+// them: bounds from 0, zeros in row 0 and column 0.
 Matrix in_matrix(const Rows& rows, LONG lower);
 Matrix in_vector(const std::vector<double>& values, LONG lower);
-// As the component makes them: bounds from 0, zeros in row 0 and column 0.
 Matrix made(const Rows& rows);
 Matrix made_vector(const std::vector<double>& values);
 
@@ -69,7 +68,6 @@ class Var {
   VARIANT* ptr() noexcept { return &value_; }
   static Var number(double value);
   static Var text(const wchar_t* value);
-  static Var missing();
   // A script's reference to `variable`.
   static Var reference(VARIANT* variable);
   // An array made by make_array().
@@ -83,15 +81,6 @@ class Var {
 constexpr HRESULT runtime_error(int number) {
   return static_cast<HRESULT>(0x800A0000u + static_cast<unsigned>(number));
 }
-
-// The thread's error object, taken (and so cleared) by GetErrorInfo.
-struct ErrorObject {
-  bool present = false;
-  std::wstring source;
-  std::wstring description;
-  GUID guid{};
-};
-ErrorObject take_error_object();
 
 // The text of a BSTR that may be null.
 std::wstring text_of(BSTR text);

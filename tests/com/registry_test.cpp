@@ -16,17 +16,6 @@ std::wstring guid_text(REFGUID guid) {
   return text;
 }
 
-// A string value; "<missing>" when the key or the value is not there.
-std::wstring value_of(const std::wstring& key, const wchar_t* name = nullptr) {
-  wchar_t data[1024] = {};
-  DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-      ERROR_SUCCESS) {
-    return L"<missing>";
-  }
-  return data;
-}
-
 const std::wstring kClassKey = L"CLSID\\" + guid_text(CLSID_Matr);
 const std::wstring kLibraryKey = L"TypeLib\\" + guid_text(LIBID_Nodrel);
 const std::wstring kInterfaceKey = L"Interface\\" + guid_text(IID__Matr);
@@ -58,12 +47,12 @@ TEST(Registration, ClassLibraryAndInterfaceKeys) {
       {kInterfaceKey + L"\\ProxyStubClsid32", nullptr, L"{00020424-0000-0000-C000-000000000046}"},
   };
   for (const auto& row : rows) {
-    const std::wstring seen = value_of(row.key, row.name);
+    wchar_t data[1024] = L"<missing>";
+    DWORD size = sizeof data;
+    RegGetValueW(HKEY_CLASSES_ROOT, row.key.c_str(), row.name, RRF_RT_REG_SZ, nullptr, data, &size);
     // Paths compare without regard to case, as Windows compares them.
-    EXPECT_TRUE(row.value == dll_path() ? _wcsicmp(seen.c_str(), row.value.c_str()) == 0
-                                        : seen == row.value)
-        << std::string(row.key.begin(), row.key.end()) << ": "
-        << std::string(seen.begin(), seen.end());
+    const bool path = row.value == dll_path() && _wcsicmp(data, row.value.c_str()) == 0;
+    EXPECT_EQ(path ? row.value : data, row.value) << std::string(row.key.begin(), row.key.end());
   }
   ComPtr<ITypeLib> loaded;
   EXPECT_EQ(LoadRegTypeLib(LIBID_Nodrel, 29, 0, 0x0409, loaded.put()), S_OK);
