@@ -27,9 +27,6 @@ struct Dll {
 };
 const Dll& dll();
 
-// A new Matr created through the registry, by ProgID, as clients create it.
-ComPtr<_Matr> create_matr();
-
 using Rows = std::vector<std::vector<double>>;
 
 // An array's contents: (lower, upper) per dimension, first dimension first,
@@ -58,23 +55,20 @@ SAFEARRAY* make_array(const Matrix& m, VARTYPE element_type);
 // The contents of an array of doubles, or of variants that must all hold doubles.
 Matrix read_array(SAFEARRAY* array);
 
-// An owned VARIANT.
+// An owned VARIANT: of `type` holding `number` (a Boolean true when it is
+// not 0, a Date its serial) or `text`, or for VT_ERROR an argument left out;
+// a script's reference to `variable`; an array made by make_array().
 class Var {
  public:
-  Var() { VariantInit(&value_); }
-  Var(Var&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+  explicit Var(VARTYPE type = VT_EMPTY, double number = 0, const wchar_t* text = nullptr);
+  explicit Var(VARIANT* variable) : Var(VT_BYREF | VT_VARIANT) { V_VARIANTREF(&value_) = variable; }
+  Var(const Matrix& m, VARTYPE element_type);
   Var(const Var&) = delete;
   Var& operator=(const Var&) = delete;
   // Fails on an array the server freed already (its freed block, filled by
   // Wine's heap checking, reads as locked).
   ~Var() { EXPECT_EQ(VariantClear(&value_), S_OK) << "a value of the caller's cannot be freed"; }
   VARIANT* ptr() noexcept { return &value_; }
-  static Var number(double value);
-  static Var text(const wchar_t* value);
-  // A script's reference to `variable`.
-  static Var reference(VARIANT* variable);
-  // An array made by make_array().
-  static Var array(const Matrix& m, VARTYPE element_type);
 
  private:
   VARIANT value_;
