@@ -356,6 +356,7 @@ TEST_F(EarlyBound, OneArrayNullPointersAndTheErrorObject) {
   EXPECT_EQ(read_array(a), made({{1, 2}, {3, 4}}));
   double r = 7;
   EXPECT_EQ(matr_->mDet(nullptr, &r), runtime_error(5));  // a null pointer is no argument
+  EXPECT_EQ(matr_->mMod(&a, nullptr), runtime_error(5));  // nor a null result
   EXPECT_EQ(r, 0.0) << "a failed call leaves its result defined";
   EXPECT_EQ(matr_->mDuplVar(&none, nullptr), runtime_error(449));  // a null VARIANT*: left out
   // The error object, whose texts late-bound callers get in EXCEPINFO.

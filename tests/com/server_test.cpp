@@ -6,8 +6,6 @@
 // regsvr32 calls).
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "com/com_support.hpp"
 #include "nodrel/dispatch.hpp"
 
