@@ -358,15 +358,16 @@ TEST_F(EarlyBound, OneArrayNullPointersAndTheErrorObject) {
   EXPECT_EQ(matr_->mDet(nullptr, &r), runtime_error(5));  // a null pointer is no argument
   EXPECT_EQ(matr_->mMod(&a, nullptr), runtime_error(5));  // nor a null result
   EXPECT_EQ(r, 0.0) << "a failed call leaves its result defined";
-  EXPECT_EQ(matr_->mDuplVar(&none, nullptr), runtime_error(449));  // a null VARIANT*: left out
-  // The error object, whose texts late-bound callers get in EXCEPINFO.
+  // The error object, whose texts late-bound callers get in EXCEPINFO; taking
+  // it (GetErrorInfo) clears it.
   ComPtr<IErrorInfo> info;
+  EXPECT_EQ(matr_->mDet(&a, &r), S_OK);
+  EXPECT_EQ(GetErrorInfo(0, info.put()), S_FALSE) << "each call clears the error object";
+  EXPECT_EQ(matr_->mDuplVar(&none, nullptr), runtime_error(449));  // a null VARIANT*: left out
   GUID guid{};
   ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK);
   EXPECT_EQ(info->GetGUID(&guid), S_OK);
   EXPECT_TRUE(IsEqualGUID(guid, IID__Matr));
-  EXPECT_EQ(matr_->mDet(&a, &r), S_OK);
-  EXPECT_EQ(GetErrorInfo(0, info.put()), S_FALSE) << "each call clears the error object";
   // An array of longs is no array of doubles.
   SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
   SAFEARRAY* longs = SafeArrayCreate(VT_I4, 2, bounds);
