@@ -156,6 +156,12 @@ void DoubleArray::redim(std::int32_t u1, std::int32_t u2) {
 }
 
 void DoubleArray::reshape(std::span<const ArrayBound> bounds) {
+  // The bounds it has already (a destination re-dimensioned call after
+  // call): only the elements are cleared, without the size's divisions.
+  if (std::equal(bounds.begin(), bounds.end(), bounds_.begin(), bounds_.end())) {
+    std::fill(data_.begin(), data_.end(), 0.0);
+    return;
+  }
   const std::size_t n = element_count(bounds);
   if (n != data_.size()) {
     assign(std::vector<ArrayBound>(bounds.begin(), bounds.end()));
