@@ -52,7 +52,17 @@ DoubleArray::DoubleArray(const DoubleArray& other) try
 }
 
 DoubleArray& DoubleArray::operator=(const DoubleArray& other) {
-  if (this != &other) *this = DoubleArray(other);
+  if (this == &other) return *this;
+  if (bounds_.capacity() >= other.bounds_.size() && data_.capacity() >= other.data_.size()) {
+    // The storage holds the copy already (an array refreshed from another
+    // of its shape, call after call): no allocation, so nothing can fail
+    // half-way.
+    bounds_ = other.bounds_;
+    data_ = other.data_;
+    fixed_ = other.fixed_;
+    return *this;
+  }
+  *this = DoubleArray(other);
   return *this;
 }
 
