@@ -55,7 +55,16 @@ TEST(DoubleArrayTest, LayoutBoundsAndRefusals) {
     EXPECT_EQ(show(b), show(m) + (row.fixed ? " fixed" : ""));
   }
   m.redim(3);
+  m(2) = 7.0;
+  m.redim(3);  // the bounds it has: cleared all the same
   EXPECT_EQ(show(m), "DoubleArray 0..3 [0,0,0,0]");
+  // An assignment into storage that holds the copy takes bounds, elements
+  // and fixedness as any other.
+  DoubleArray target = DoubleArray::vector({9, 9, 9, 9, 9});
+  target.set_fixed(true);
+  m(1) = 1.0;
+  target = m;
+  EXPECT_EQ(show(target), "DoubleArray 0..3 [0,1,0,0]");
   // Equality compares bounds and bits: NaN equals itself, -0.0 differs from 0.0.
   EXPECT_EQ(DoubleArray::vector({NAN}), DoubleArray::vector({NAN}));
   EXPECT_FALSE(DoubleArray::vector({0.0}) == DoubleArray::vector({-0.0}));
