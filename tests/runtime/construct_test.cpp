@@ -22,10 +22,13 @@ DoubleArray fixed(DoubleArray a) {
   return a;
 }
 DoubleArray bounds(std::vector<ArrayBound> b) { return DoubleArray(std::move(b)); }
+Call make(void (Matr::*method)(DoubleArray&, std::int32_t), std::int32_t n) {
+  return [=](Matr& m, DoubleArray& a) { (m.*method)(a, n); };
+}
 Call dupl(DoubleArray src) {
   return [src](Matr& m, DoubleArray& a) { m.mDupl(a, src); };
 }
-Call dupl_var(Variant v) {
+Call var(Variant v) {
   return [v](Matr& m, DoubleArray& a) { m.mDuplVar(a, v); };
 }
 Call swap_rc(const char* rc, std::int32_t i, std::int32_t j) {
@@ -39,62 +42,54 @@ const std::string k2x2From0 = "DoubleArray 0..2,0..2 [0,0,0;0,1,2;0,3,4]";
 const double kSnan = std::numeric_limits<double>::signaling_NaN();
 
 TEST(ConstructTest, MakeCopyAndExchange) {
-  const DoubleArray v = DoubleArray::vector({9, 9});
+  const DoubleArray v = DoubleArray::vector({9, 9}), none;
+  const DoubleArray from0 = DoubleArray::matrix({{7, 7}, {7, 5}}, 0, 0);
   check({
-      {"order 0", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrI(a, 0); }, 0,
-       "DoubleArray 0..0,0..0 [0]"},
+      {"order 0", v, make(&Matr::mMakeMatrI, 0), 0, "DoubleArray 0..0,0..0 [0]"},
       {"negative order", v, [](Matr& m, DoubleArray& a) { m.mMakeMatrNul(a, 2, -1); }, 9, ""},
-      {"negative order, vector", v, [](Matr& m, DoubleArray& a) { m.mMakeVectNul(a, -1); }, 9, ""},
-      {"a fixed array", fixed(v), [](Matr& m, DoubleArray& a) { m.mMakeVectI(a, 2); }, 10, ""},
-      {"copy of a 0-based source loses row and column 0", DoubleArray(),
-       dupl(DoubleArray::matrix({{7, 7}, {7, 5}}, 0, 0)), 0, "DoubleArray 0..1,0..1 [0,0;0,5]"},
-      {"copy keeps the bits", DoubleArray(), dupl(DoubleArray::matrix({{-0.0, kSnan}})), 0,
+      {"negative order, vector", v, make(&Matr::mMakeVectNul, -1), 9, ""},
+      {"a fixed array", fixed(v), make(&Matr::mMakeVectI, 2), 10, ""},
+      {"copy of a 0-based source", none, dupl(from0), 0, "DoubleArray 0..1,0..1 [0,0;0,5]"},
+      {"copy keeps the bits", none, dupl(DoubleArray::matrix({{-0.0, kSnan}})), 0,
        "DoubleArray 0..1,0..2 [0,0,0;0,-0,snan]"},
-      {"copy onto its own source", k2x2, [](Matr& m, DoubleArray& a) { m.mDupl(a, a); }, 0,
-       k2x2From0},
+      {"copy onto its source", k2x2, [](Matr& m, DoubleArray& a) { m.mDupl(a, a); }, 0, k2x2From0},
       {"copy of a vector", k2x2, dupl(v), 9, ""},
-      {"copy of no array", k2x2, dupl(DoubleArray()), 9, ""},
+      {"copy of no array", k2x2, dupl(none), 9, ""},
       {"copy of a source without (1, 1)", k2x2, dupl(DoubleArray::matrix({{1, 2}, {3, 4}}, 2, 2)),
        9, "DoubleArray 0..3,0..3 [0,0,0,0;0,0,0,0;0,0,0,0;0,0,0,0]"},
       {"copy onto a fixed array", fixed(k2x2), dupl(k3x3), 10, ""},
-      {"variant: array of doubles", DoubleArray(), dupl_var(Variant(k2x2)), 0, k2x2From0},
-      {"variant: array of variants", DoubleArray(),
-       dupl_var(VariantArray::vector({1, "2", true, {}})), 0, "DoubleArray 0..4 [0,1,2,-1,0]"},
-      {"variant: 0-based array of variants", DoubleArray(),
-       dupl_var(VariantArray::matrix({{9, 9}, {9, 4}}, 0, 0)), 0,
+      {"variant: doubles", none, var(Variant(k2x2)), 0, k2x2From0},
+      {"variant: variants", none, var(VariantArray::vector({1, "2", true, {}})), 0,
+       "DoubleArray 0..4 [0,1,2,-1,0]"},
+      {"variant: 0-based", none, var(VariantArray::matrix({{9, 9}, {9, 4}}, 0, 0)), 0,
        "DoubleArray 0..1,0..1 [0,0;0,4]"},
-      {"variant: numeric text", DoubleArray(), dupl_var("2.5"), 0,
-       "DoubleArray 0..1,0..1 [0,0;0,2.5]"},
-      {"variant: text that is no number", k2x2, dupl_var("abc"), 0, ""},
-      {"variant: Null", k2x2, dupl_var(Variant::null()), 0, ""},
-      {"variant: an element that is no number", DoubleArray(),
-       dupl_var(VariantArray::vector({1, 2, "x", 4})), 13, "DoubleArray 0..4 [0,1,2,0,0]"},
-      {"variant: a Null element", DoubleArray(),
-       dupl_var(VariantArray::vector({7, Variant::null()})), 94, "DoubleArray 0..2 [0,7,0]"},
-      {"variant: a lower bound of 2", DoubleArray(), dupl_var(DoubleArray::vector({1, 2}, 2)), 9,
+      {"variant: numeric text", none, var("2.5"), 0, "DoubleArray 0..1,0..1 [0,0;0,2.5]"},
+      {"variant: text that is no number", k2x2, var("abc"), 0, ""},
+      {"variant: Null", k2x2, var(Variant::null()), 0, ""},
+      {"variant: an element no number", none, var(VariantArray::vector({1, 2, "x", 4})), 13,
+       "DoubleArray 0..4 [0,1,2,0,0]"},
+      {"variant: a Null element", none, var(VariantArray::vector({7, Variant::null()})), 94,
+       "DoubleArray 0..2 [0,7,0]"},
+      {"variant: lower bound 2", none, var(DoubleArray::vector({1, 2}, 2)), 9,
        "DoubleArray 0..3 [0,0,0,0]"},
-      {"variant: second upper bound 0", DoubleArray(), dupl_var(bounds({{0, 3}, {0, 1}})), 9,
+      {"variant: upper bound 0", none, var(bounds({{0, 3}, {0, 1}})), 9,
        "DoubleArray 0..2,0..0 [0;0;0]"},
-      {"variant: second upper bound below 0", DoubleArray(), dupl_var(bounds({{0, 3}, {0, 0}})), 9,
+      {"variant: upper bound -1", none, var(bounds({{0, 3}, {0, 0}})), 9,
        "DoubleArray 0..2 [0,0,0]"},
-      {"variant: never dimensioned", k2x2, dupl_var(DoubleArray()), 9, ""},
-      {"rows 1 and 3, lower case", k3x3, swap_rc("r", 1, 3), 0,
+      {"variant: never dimensioned", k2x2, var(none), 9, ""},
+      {"rows, lower case", k3x3, swap_rc("r", 1, 3), 0,
        "DoubleArray 1..3,1..3 [7,8,9;4,5,6;1,2,3]"},
-      {"columns 1 and 2", k3x3, swap_rc("C", 1, 2), 0, "DoubleArray 1..3,1..3 [2,1,3;5,4,6;8,7,9]"},
-      {"unknown selector", k3x3, swap_rc("X", 1, 2), 0, ""},
-      {"selector with a blank", k3x3, swap_rc(" R", 1, 2), 0, ""},
-      {"index beyond the order", k3x3, swap_rc("R", 1, 4), 0, ""},
+      {"columns", k3x3, swap_rc("C", 1, 2), 0, "DoubleArray 1..3,1..3 [2,1,3;5,4,6;8,7,9]"},
+      {"unknown selector", k3x3, swap_rc(" R", 1, 2), 0, ""},
       {"row 0, over columns 1 on", DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 0, 0),
        swap_rc("R", 0, 2), 0, "DoubleArray 0..2,0..2 [1,8,9;4,5,6;7,2,3]"},
       {"2 x 3: no row 3", k2x3, swap_rc("R", 1, 3), 0, ""},
-      {"2 x 3: columns 1 and 3", k2x3, swap_rc("C", 1, 3), 0,
-       "DoubleArray 1..2,1..3 [3,2,1;6,5,4]"},
+      {"2 x 3: columns 1, 3", k2x3, swap_rc("C", 1, 3), 0, "DoubleArray 1..2,1..3 [3,2,1;6,5,4]"},
       {"exchange keeps the bits", DoubleArray::matrix({{kSnan, -0.0}, {1, 2}}), swap_rc("R", 1, 2),
        0, "DoubleArray 1..2,1..2 [1,2;snan,-0]"},
-      {"negative row", k3x3, swap_rc("R", -1, 2), 9, ""},
       {"row 0 of a 1-based matrix", k3x3, swap_rc("R", 0, 1), 9, ""},
       {"no column 1", DoubleArray::matrix({{1, 2}, {3, 4}}, 1, 2), swap_rc("R", 1, 2), 9, ""},
-      {"exchange in a vector", DoubleArray::vector({1, 2}), swap_rc("R", 1, 2), 9, ""},
+      {"exchange in a vector", v, swap_rc("R", 1, 2), 9, ""},
   });
   Matr m;  // a variant that holds the destination itself
   Variant held(DoubleArray::matrix({{1, 2}}));
@@ -104,15 +99,11 @@ TEST(ConstructTest, MakeCopyAndExchange) {
 
 TEST(ConstructTest, ExchangeOfMatricesChangesNeitherOnFailure) {
   Matr m;
-  const DoubleArray no_1_1 = DoubleArray::matrix({{1}}, 2, 2);
+  const DoubleArray no_1_1 = DoubleArray::matrix({{1}}, 2, 2), v = DoubleArray::vector({1});
+  // A first matrix without (1, 1), or fixed, must not cost the second its data.
   const std::pair<DoubleArray, DoubleArray> refused[] = {
-      {DoubleArray::vector({1}), k2x2},
-      {k2x2, DoubleArray::vector({1})},
-      {DoubleArray(), k2x2},
-      {no_1_1, k2x2},  // a first matrix without (1, 1) must not cost the second its data
-      {k2x2, no_1_1},
-      {fixed(k2x2), k3x3},
-      {k3x3, fixed(k2x2)}};
+      {v, k2x2},      {k2x2, v},           {DoubleArray(), k2x2}, {no_1_1, k2x2},
+      {k2x2, no_1_1}, {fixed(k2x2), k3x3}, {k3x3, fixed(k2x2)}};
   for (const auto& [first, second] : refused) {
     SCOPED_TRACE(show(first) + " and " + show(second));
     DoubleArray a = first, b = second;
