@@ -29,16 +29,16 @@ TEST(ResourceLimitTest, OrdersBeyondTheArrayLimitFailWith7AndLeaveTheArray) {
   const DoubleArray small = DoubleArray::matrix({{1, 2}, {3, 4}});
   const DoubleArray huge = without_elements(100000, 100000);
   using A = DoubleArray;
+  // clang-format off
   check({
       {"32 bits", A(), [](Matr& m, A& a) { m.mMakeMatrNul(a, INT32_MAX, INT32_MAX); }, 7, ""},
       {"zero vector", small, [](Matr& m, A& a) { m.mMakeVectNul(a, INT32_MAX); }, 7, ""},
       {"ones", small, [](Matr& m, A& a) { m.mMakeVectI(a, INT32_MAX); }, 7, ""},
-      {"column by row", small,
-       [](Matr& m, A& a) { m.mMult(a, without_elements(100000, 1), without_elements(1, 100000)); },
-       7, ""},
+      {"column by row", small, [](Matr& m, A& a) { m.mMult(a, without_elements(100000, 1), without_elements(1, 100000)); }, 7, ""},
       // Within the 16-bit order of an inverse, beyond the array limit.
       {"inverse", without_elements(20000, 20000), [](Matr& m, A& a) { m.mInv(a); }, 7, ""},
   });
+  // clang-format on
   // Late bound: a variable never dimensioned stays Empty; an array of
   // variants of the same shape is refused too.
   VariantArray huge_table;
@@ -71,21 +71,21 @@ std::string print(const Variant& to_print, const std::string& pattern) {
   return label->caption;
 }
 
+// The longest pattern served is a million bytes less one. A header of 300
+// labels a million characters wide each would be 300 MB of text:
+// composition stops at 256 MiB and delivers nothing.
 TEST(ResourceLimitTest, PatternsOfAMillionCharactersAndTextsBeyond256MiB) {
-  for (const std::string& pattern :
-       {std::string(1000000, '0'), "\"" + std::string(999998, 'x') + "\"",
-        "0" + std::string(999999, '%')}) {
-    for (const Variant& to_print : {Variant(2.5), Variant(DoubleArray::vector({1, 2})),
-                                    Variant(DoubleArray::matrix({{1, 2}, {3, 4}}))}) {
+  const std::string zeros(999999, '0');
+  const std::string patterns[] = {zeros + "0", "\"" + std::string(999998, 'x') + "\"",
+                                  "0" + std::string(999999, '%')};
+  const Variant values[] = {2.5, DoubleArray::vector({1, 2}), DoubleArray::matrix({{1, 2}, {3, 4}})};
+  for (const std::string& pattern : patterns) {
+    for (const Variant& to_print : values) {
       EXPECT_EQ(print(to_print, pattern), "error 7 old") << pattern.substr(0, 2) << show(to_print);
     }
   }
-  // The longest pattern served: a million bytes less one.
-  EXPECT_EQ(print(7, std::string(999999, '0')), "\r\n" + std::string(999998, '0') + "7  ");
-  // A header of 300 labels a million characters wide each would be 300 MB of
-  // text: composition stops at 256 MiB and delivers nothing.
-  const Variant wide(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}));  // 0 x 300
-  EXPECT_EQ(print(wide, std::string(999999, '0')), "error 7 old");
+  EXPECT_EQ(print(7, zeros), "\r\n" + std::string(999998, '0') + "7  ");
+  EXPECT_EQ(print(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}), zeros), "error 7 old");
 }
 
 }  // namespace
