@@ -101,10 +101,8 @@ TEST(StagedProgramTest, AtATerminal) {
   type("[2, 6]]\r", "nodrel> ");
   type("mInv A\r", "nodrel> ");
   EXPECT_NE(type("? A(1, 1), UBound(A, 2)\r", "nodrel> ").find("0.6 2\r\n"), std::string::npos);
-  // An error, and the session goes on; the arrow up brings back the line before.
-  EXPECT_NE(type("? Z\r", "nodrel> ").find("Z is not defined"), std::string::npos);
-  EXPECT_NE(type("? 6, 7\r", "nodrel> ").find("6 7\r\n"), std::string::npos);
-  EXPECT_NE(type("\x1b[A\r", "nodrel> ").find("6 7\r\n"), std::string::npos);
+  // The arrow up brings back the line before.
+  EXPECT_NE(type("\x1b[A\r", "nodrel> ").find("0.6 2\r\n"), std::string::npos);
   // The message box and the About box show on the terminal and wait for
   // Enter: the prompt comes back only after it.
   const struct {
@@ -121,8 +119,6 @@ TEST(StagedProgramTest, AtATerminal) {
     EXPECT_EQ(type("", "nodrel> ", 300), "");
     EXPECT_NE(type("\r", "nodrel> ").find("nodrel> "), std::string::npos);
   }
-  EXPECT_NE(type(":help mDet\r", "nodrel> ").find("Function mDet(mtrA() As Double) As Double"),
-            std::string::npos);
   // After a dialog has had the terminal, a Ctrl-D typed at once was lost
   // now and then (the line editor taking the terminal back): the session
   // ends with :quit, which is read as a line whatever the terminal's mode.

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/help.hpp"
 #include "cli/syntax.hpp"
 #include "nodrel/dispatch.hpp"
 #include "support/values.hpp"
@@ -90,9 +89,8 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
       // Arguments left out at the end still count.
       {"", "mInv A, ,", 1, "", "<stdin>:1: Run-time error '450': Wrong number of arguments or invalid property assignment: mInv takes 1 argument, 3 given\n    Sub mInv(mtrDest() As Double)\n"},
       // Syntax errors stop everything before it runs; a bracket left open is shown where it
-      // was opened; the caret follows the line's tabs.
+      // was opened.
       {"", "? 1\nmInv [1,\n? 2\n? 3 4\n", 2, "", "<stdin>:2:6: syntax error: '[' is not closed (line 3 starts '?')\n    mInv [1,\n         ^\n<stdin>:4:5: syntax error: unexpected a number after the statement\n    ? 3 4\n        ^\n"},
-      {"", "\tfoo = = 1", 2, "", "<stdin>:1:8: syntax error: expected a value, found '='\n    \tfoo = = 1\n    \t      ^\n"},
       {"-e", "' hello\nA = 1\n? A\n", 0, "hello\n> A = 1\n> ? A\n1\n", ""},
       // The statements' forms: Let, Call, Print, comments, arguments over lines, a byte-order
       // mark and CRLF line ends.
@@ -108,25 +106,15 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
   }
 }
 
-TEST(HostTest, HelpListingExamplesAndTour) {
+TEST(HostTest, HelpAndListing) {
   EXPECT_EQ(run("--help").out.substr(0, 5), "NAME\n");
   EXPECT_EQ(run("--help MSIST").out.substr(0, 9), "Sub mSist");
   std::istringstream list(run("--list").out);
   std::size_t declarations = 0;  // each followed by its lines of help, indented
   for (std::string line; std::getline(list, line);) declarations += line.rfind("    ", 0) != 0;
   EXPECT_EQ(declarations, methods().size());
-  for (const MethodInfo& m : methods()) {  // every method's example runs ("nodrel ...")
-    if (m.name == "mShowAbout") continue;  // it waits for a user
-    SCOPED_TRACE(method_example(m));
-    const Outcome r = run(method_example(m).substr(7));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("ErrCode = 0:"), std::string::npos);
-    EXPECT_EQ(r.err, "");
-  }
   // The tour is its script echoed.
-  const Outcome tour = run("");
-  EXPECT_EQ(tour.status, 0);
-  EXPECT_EQ(tour.out, run("--echo", std::string(tour_script())).out);
+  EXPECT_EQ(run("").out, run("--echo", std::string(tour_script())).out);
 }
 
 struct Case {
@@ -138,19 +126,13 @@ TEST(SyntaxTest, Values) {
       // clang-format off
       {"  2\t ", "Integer 2"},
       {"-0", "Double -0"},
-      {"9223372036854775807", "Integer 9223372036854775807"},
       {"9223372036854775808", "Double 9223372036854775808"},
-      {"1e-400", "Double 0"},
       {"-INF", "Double -inf"},
-      {"NaN", "Double nan"},
       {"\"say \"\"hi\"\"\"", "String \"say \"hi\"\""},
       {"\"a'b#c\"", "String \"a'b#c\""},
-      {"empty", "Empty"},
       {"NULL", "Null"},
-      {"True", "Boolean True"},
       {"Missing", "Missing"},
       {"Screen", "screen"},
-      {"[1, 2, 3]", "DoubleArray 1..3 [1,2,3]"},
       {"[[4,7],[2,6]]", "DoubleArray 1..2,1..2 [4,7;2,6]"},
       {"0:1:[[4,7],[2,6]]", "DoubleArray 0..1,1..2 [4,7;2,6]"},
       {"- 3 : [5]", "DoubleArray -3..-3 [5]"},
@@ -165,24 +147,19 @@ TEST(SyntaxTest, Values) {
       {"", "column 1: expected a value, found the end of the input"},
       {"[1,2", "column 5: expected ',' or ']', found the end of the input"},
       {"[[1,2],[3]]", "column 8: row 2 has 1 element, row 1 has 2"},
-      {"[[[1],[2]],[[3]]]", "column 12: list [2] has 1 element, list [1] has 2"},
       {"[[[1],[2]],[[3],[4,5]]]", "column 17: list [2][2] has 2 elements, list [1][1] has 1"},
       {"[1,[2]]", "column 4: element [2] is a list, element [1] a value"},
       {"0:[]", "column 1: an array never dimensioned has no bounds"},
       {"0:1:[1,2]", "column 1: 2 lower bounds for an array of 1 dimensions"},
       {"1.5:[1]", "column 1: a lower bound is a whole number within 32 bits"},
       {"2147483647:[1,2]", "column 1: an upper bound beyond 32 bits"},
-      {"1:2", "column 4: expected ':' and then '[' after the lower bounds"},
       {"[[[[[[[[[1]]]]]]]]]", "column 9: more than 8 dimensions"},
       {"1:1:1:1:1:1:1:1:1:[1]", "column 17: more lower bounds than an array can have dimensions"},
       {"\"a\nb\"", "column 1: text not closed before the end of the line"},
       {"1e999", "column 1: number beyond the range of a double"},
       {"mDet", "column 1: unknown value 'mDet' (text is written in double quotes)"},
       {"[screen]", "column 2: expected a number, a text, empty, null, true or false, found 'screen'"},
-      {"2 3", "column 3: unexpected a number after the value"},
-      {"--1", "column 2: expected a number, found '-'"},
       {"\xC3\xA9", "column 1: unexpected byte 0xC3"},
-      {std::string("1\0", 2), "column 2: unexpected byte 0x00"},
       // clang-format on
   };
   for (const Case& c : cases) {
@@ -204,11 +181,7 @@ TEST(SyntaxTest, Scripts) {
       {"mDet = 3", "1:6: expected a value, found '='\n"},
       {"frobnicate", "1:1: unknown method 'frobnicate'\n"},  // too far from any to suggest one
       {"Let mDet = 3", "1:5: 'mDet' is a reserved name, not a variable\n"},
-      {"Call 2", "1:6: expected the name of a method after Call, found a number\n"},
       {"? UBound(A, 1, 2)", "1:3: UBound takes an array and a dimension or not\n"},
-      {"? ErrMsg 4", "1:10: expected '(' after ErrMsg, found a number\n"},
-      {"[1]", "1:1: expected a statement, found '['\n"},
-      {"mInv(A", "1:5: '(' is not closed\n"},
       {"A = [\nB = 2\nC = )\nD = 4",
        "1:5: '[' is not closed (line 2 starts 'B')\n3:5: expected a value, found ')'\n"},
       {"A = [1,\n  x]", "2:3: expected a number, a text, empty, null, true or false, found 'x'\n"},

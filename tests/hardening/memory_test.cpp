@@ -82,8 +82,8 @@ namespace {
 
 // The arguments: an n x n matrix far from singular (a dominant diagonal over
 // a Hilbert-like rest); the vector of n ones; n points of y = 1 + 2x + 3x^2;
-// an n x n array of variants (integers, doubles and texts that read as
-// numbers); a label that keeps what it is given.
+// an n x n array of variants (integers and texts that read as numbers); a
+// label that keeps what it is given.
 Variant well_conditioned(int n, double shift = 0.0) {
   std::vector<std::vector<double>> rows(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
@@ -94,18 +94,15 @@ Variant well_conditioned(int n, double shift = 0.0) {
 Variant ones(int n) { return DoubleArray::vector(std::vector<double>(n, 1.0)); }
 Variant parabola_points(int n) {
   std::vector<double> xs, ys;
-  for (int k = 0; k < n; ++k) {
-    xs.push_back(-1.0 + 2.0 * k / (n - 1));
-    ys.push_back(1 + 2 * xs.back() + 3 * xs.back() * xs.back());
+  for (double x = -1.0; xs.size() < static_cast<std::size_t>(n); x += 2.0 / (n - 1)) {
+    xs.push_back(x), ys.push_back(1 + 2 * x + 3 * x * x);
   }
   return DoubleArray::matrix({xs, ys});
 }
 Variant variant_table(int n) {
   std::vector<std::vector<Variant>> rows(static_cast<std::size_t>(n));
   for (int k = 0; k < n * n; ++k) {
-    rows[k / n].push_back(k % 3 == 0   ? Variant(k)
-                          : k % 3 == 1 ? Variant(k + 0.5)
-                                       : Variant(std::to_string(k)));
+    rows[k / n].push_back(k % 2 == 0 ? Variant(k) : Variant(std::to_string(k) + ".5"));
   }
   return VariantArray::matrix(rows);
 }
@@ -181,28 +178,30 @@ TEST(AllocationFaultTest, EveryRefusedArrayIsRunTimeError7AndArgumentsFollowTheR
       args = call.args;
       label->caption = "old";
       fail_allocation(n, kArrayBytes);
+      std::string result;
+      int error = 0;  // -1: std::bad_alloc reached the client
       try {
-        const std::string result =
-            call.cpp ? (call.cpp(m), expected) : show(invoke(m, call.name, pointers(args)));
-        const bool refused = refuse_countdown.load() == 0;
-        fail_allocation(0, 0);
-        // A refusal the method recovered from must not show in its outcome.
-        EXPECT_EQ(result, expected);
-        EXPECT_EQ(shown(args), done);
-        if (!refused) break;
+        result = call.cpp ? (call.cpp(m), expected) : show(invoke(m, call.name, pointers(args)));
       } catch (const Error& e) {
-        fail_allocation(0, 0);
-        EXPECT_EQ(e.code(), 7) << e.what();
-        ++refusals;
-        const auto now = shown(args);
-        for (std::size_t k = 0; k < args.size(); ++k) {
-          const bool allowed = call.after[k] == '*' || now[k] == initial[k] ||
-                               (call.after[k] == 'e' && now[k] == done[k]);
-          EXPECT_TRUE(allowed) << "argument " << k << ": " << now[k];
-        }
+        error = e.code();
       } catch (const std::bad_alloc&) {
-        fail_allocation(0, 0);
-        ADD_FAILURE() << "std::bad_alloc reached the client";
+        error = -1;
+      }
+      const bool refused = refuse_countdown.load() == 0;
+      fail_allocation(0, 0);
+      const auto now = shown(args);
+      if (error == 0) {  // a refusal the method recovered from must not show
+        EXPECT_EQ(result, expected);
+        EXPECT_EQ(now, done);
+        if (!refused) break;
+        continue;
+      }
+      EXPECT_EQ(error, 7);
+      ++refusals;
+      for (std::size_t k = 0; k < args.size(); ++k) {
+        const bool allowed = call.after[k] == '*' || now[k] == initial[k] ||
+                             (call.after[k] == 'e' && now[k] == done[k]);
+        EXPECT_TRUE(allowed) << "argument " << k << ": " << now[k];
       }
     }
     EXPECT_GT(refusals, 0) << "the call allocated no array";
@@ -210,10 +209,9 @@ TEST(AllocationFaultTest, EveryRefusedArrayIsRunTimeError7AndArgumentsFollowTheR
 }
 
 std::int64_t resident_bytes() {
-  std::ifstream statm("/proc/self/statm");
-  std::int64_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * ::sysconf(_SC_PAGESIZE);
+  std::int64_t size = 0, pages = 0;
+  std::ifstream("/proc/self/statm") >> size >> pages;
+  return pages * ::sysconf(_SC_PAGESIZE);
 }
 
 // The calls cover results, the conditions of ErrCode, run-time errors of the
@@ -228,11 +226,11 @@ TEST(FlatMemoryTest, MixedLateBoundCallsGiveBackAllTheyTake) {
   Matr m;
   Variant a = well_conditioned(4), b = well_conditioned(4, 1.0), dest, copy, coeff, x1, x2;
   Variant x = ones(4), v = ones(4), singular = DoubleArray::matrix({{1, 1}, {1, 1}});
-  Variant table = variant_table(3), points = parabola_points(6), perif = "ignored";
-  Variant bad_table = VariantArray::vector({1, "2", "abc"}), text = "text", pattern = "0 \"kg\"";
-  Variant rc = "r", one = 1, two = 2.0, three = "3", half = 0.5, huge = 100000, six = 6.0;
-  Variant caption = std::shared_ptr<Object>(std::make_shared<CaptionLabel>());
-  Variant number_pattern = "#,##0.00", comment = "v", replace = false;
+  Variant table = variant_table(3), points = parabola_points(6);
+  Variant bad_table = VariantArray::vector({"abc"});
+  Variant caption = std::shared_ptr<Object>(std::make_shared<CaptionLabel>()), perif = "ignored";
+  Variant number_pattern = "#,##0.00", text_pattern = "0 \"kg\"", comment = "v", replace = false;
+  Variant three = "3", huge = 100000, six = 6.0;
   // Each call with the run-time error it must end with (0: none).
   const struct {
     const char* name;
@@ -240,19 +238,14 @@ TEST(FlatMemoryTest, MixedLateBoundCallsGiveBackAllTheyTake) {
     int error;
   } calls[] = {{"mInv", {&a}, 0},
                {"mMult", {&dest, &a, &b}, 0},
-               {"mSwapRC", {&a, &rc, &one, &two}, 0},
                {"mSist", {&x, &a, &v}, 0},
-               {"MMAKEMATRI", {&dest, &two}, 0},
                {"mInv", {&singular}, 0},  // ErrCode 4, no error
                {"mDuplVar", {&copy, &table}, 0},
                {"mPolin", {&coeff, &points, &three}, 0},
-               {"mGetYPolin", {&half, &coeff}, 0},
                {"mGetXsOfQuadr", {&x1, &x2, &six, &coeff}, 0},
                {"mPrint", {&v, &caption, &perif, &number_pattern, &comment, nullptr, &replace}, 0},
-               {"mPrint", {&table}, 0},
-               {"mPrint", {&a, nullptr, nullptr, &pattern}, 13},
+               {"mPrint", {&a, nullptr, nullptr, &text_pattern}, 13},
                {"mDet", {&v}, 9},
-               {"mInv", {&text}, 13},
                {"mDuplVar", {&copy, &bad_table}, 13},
                {"mMakeMatrNul", {&dest, &huge, &huge}, 7},
                {"mNoSuchMethod", {}, 438},
