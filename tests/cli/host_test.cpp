@@ -59,7 +59,6 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
       {"-- mDett [[1,2],[3,4]]", "", 2, "", "nodrel: unknown method 'mDett'; did you mean mDet?\nTry 'nodrel --list' for the methods.\n"},
       // A call that fails before the method runs: the error, naming the argument, and the declaration.
       {"mSist [0,0] [[2,1],[1,3]]", "", 1, "", "Run-time error '449': Argument not optional: argument 3 (vetB) of mSist is missing\n    Sub mSist(vetX() As Double, mtrA() As Double, vetB() As Double)\n"},
-      {"mSwapRC [[1]] \"R\" 1 1e10", "", 1, "", "Run-time error '6': Overflow: argument 4 (RC2) of mSwapRC is beyond the range of a Long\n    Sub mSwapRC(mtrA() As Double, rc As String, RC1 As Long, RC2 As Long)\n"},
       {"", "A = 1\n? mDet(A)", 1, "", "<stdin>:2: Run-time error '13': Type mismatch: argument 1 (mtrA) of mDet is not an array of numbers\n    Function mDet(mtrA() As Double) As Double\n"},
       {"mDet [[1,2],[3]]", "", 2, "", "nodrel: argument 1, column 8: syntax error: row 2 has 1 element, row 1 has 2\n    [[1,2],[3]]\n           ^\n"},
       // The README's script client.
@@ -127,17 +126,12 @@ TEST(SyntaxTest, Values) {
       {"  2\t ", "Integer 2"},
       {"-0", "Double -0"},
       {"9223372036854775808", "Double 9223372036854775808"},
-      {"-INF", "Double -inf"},
       {"\"say \"\"hi\"\"\"", "String \"say \"hi\"\""},
       {"\"a'b#c\"", "String \"a'b#c\""},
       {"NULL", "Null"},
-      {"Missing", "Missing"},
-      {"Screen", "screen"},
       {"[[4,7],[2,6]]", "DoubleArray 1..2,1..2 [4,7;2,6]"},
       {"0:1:[[4,7],[2,6]]", "DoubleArray 0..1,1..2 [4,7;2,6]"},
       {"- 3 : [5]", "DoubleArray -3..-3 [5]"},
-      {"[]", "DoubleArray  []"},
-      {"[[]]", "DoubleArray 1..1,1..0 []"},
       {"[\n1.5,\n-inf]", "DoubleArray 1..2 [1.5,-inf]"},
       // Element (i, j, k) is the k-th number of row j of block i, stored
       // first index fastest.
@@ -145,8 +139,6 @@ TEST(SyntaxTest, Values) {
       {"[[[[[[[[1]]]]]]]]", "DoubleArray 1..1,1..1,1..1,1..1,1..1,1..1,1..1,1..1 [1]"},
       {"[[1, \"x\"], [false, 2.5]]", "Array 1..2,1..2 [Integer 1,String \"x\";Boolean False,Double 2.5]"},
       {"", "column 1: expected a value, found the end of the input"},
-      {"[1,2", "column 5: expected ',' or ']', found the end of the input"},
-      {"[[1,2],[3]]", "column 8: row 2 has 1 element, row 1 has 2"},
       {"[[[1],[2]],[[3],[4,5]]]", "column 17: list [2][2] has 2 elements, list [1][1] has 1"},
       {"[1,[2]]", "column 4: element [2] is a list, element [1] a value"},
       {"0:[]", "column 1: an array never dimensioned has no bounds"},
@@ -154,7 +146,6 @@ TEST(SyntaxTest, Values) {
       {"1.5:[1]", "column 1: a lower bound is a whole number within 32 bits"},
       {"2147483647:[1,2]", "column 1: an upper bound beyond 32 bits"},
       {"[[[[[[[[[1]]]]]]]]]", "column 9: more than 8 dimensions"},
-      {"1:1:1:1:1:1:1:1:1:[1]", "column 17: more lower bounds than an array can have dimensions"},
       {"\"a\nb\"", "column 1: text not closed before the end of the line"},
       {"1e999", "column 1: number beyond the range of a double"},
       {"mDet", "column 1: unknown value 'mDet' (text is written in double quotes)"},
@@ -165,11 +156,9 @@ TEST(SyntaxTest, Values) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     const ParsedValue v = parse_value(c.text);
-    const std::string got =
-        v.error ? "column " + std::to_string(v.error->at.column) + ": " + v.error->message
-        : v.expr.kind == Expr::Kind::kScreen ? "screen"
-                                             : show(v.expr.value);
-    EXPECT_EQ(got, c.expected);
+    EXPECT_EQ(v.error ? "column " + std::to_string(v.error->at.column) + ": " + v.error->message
+                      : show(v.expr.value),
+              c.expected);
   }
 }
 
