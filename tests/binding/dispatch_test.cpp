@@ -187,23 +187,19 @@ TEST(DispatchTest, BindingRefusesBeforeTheMethodRuns) {
 // The identifiers are the places among the 44 procedures, the private
 // routines' places left out; names are found without regard to case.
 TEST(MethodTableTest, IdentifiersAndNames) {
-  std::set<std::int32_t> ids, places;
+  const std::set<std::int32_t> gaps = {0x01, 0x16, 0x17, 0x21, 0x25, 0x26, 0x27, 0x28};
+  std::int32_t place = 0;
   for (const MethodInfo& m : methods()) {
     SCOPED_TRACE(m.name);
+    while (gaps.count(place) != 0) ++place;
+    EXPECT_EQ(m.dispid, kDispidBase + place++);
     std::string flipped(m.name);  // every letter in the other case
     for (char& ch : flipped) ch = static_cast<char>(std::isalpha(ch) ? ch ^ 0x20 : ch);
-    for (const std::string& name : {std::string(m.name), flipped}) {
-      EXPECT_EQ(find_method(name), &m);
-      EXPECT_EQ(dispid_of(name), m.dispid);
-    }
+    EXPECT_EQ(find_method(flipped), &m);
+    EXPECT_EQ(dispid_of(m.name), m.dispid);
     EXPECT_EQ(find_method(m.dispid), &m);
-    ids.insert(m.dispid);
   }
-  const std::set<std::int32_t> gaps = {0x01, 0x16, 0x17, 0x21, 0x25, 0x26, 0x27, 0x28};
-  for (std::int32_t k = 0; k < 44; ++k) {
-    if (gaps.count(k) == 0) places.insert(kDispidBase + k);
-  }
-  EXPECT_EQ(ids, places);
+  EXPECT_EQ(place, 44);
   for (const char* name : {"SwapValues", "ErrCode", "", "mDe", "mDett", " mDet", "mDet ", "mDet()",
                            "m\xc4\xb0nv", "Invoke"}) {
     SCOPED_TRACE(name);

@@ -46,8 +46,6 @@ TEST(StagedProgramTest, WithoutATerminal) {
       {"", "", "-f missing.txt", 2, "", "nodrel: missing.txt: No such file or directory\n"},
       {"data.csv", "2; 1\n\n1 ;3\n", "-q mInv @data.csv", 0, "0     0     0\n0   0.6  -0.2\n0  -0.2   0.4\n", ""},
       {"bad.csv", "1,2\n3, x4\n", "mInv @bad.csv", 2, "", "nodrel: argument 1, bad.csv: line 2, column 4: 'x4' is not a number\n"},
-      {"", "", "--csv -q mMakeMatrI [] 2", 0, "0,0,0\n0,1,0\n0,0,1\n", ""},
-      {"", "", "-q mMakeVectI [] 5000", 0, "0  1  1  ...  1  1  1\n(5001 elements; --all shows every one)\n", ""},
       // clang-format on
   };
   for (const auto& r : runs) {

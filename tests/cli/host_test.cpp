@@ -105,15 +105,14 @@ TEST(HostTest, CallsScriptsAndHowTheyEnd) {
   }
 }
 
-TEST(HostTest, HelpAndListing) {
-  EXPECT_EQ(run("--help").out.substr(0, 5), "NAME\n");
-  EXPECT_EQ(run("--help MSIST").out.substr(0, 9), "Sub mSist");
+// The tour is its script echoed; --list declares every method, each followed
+// by its help, indented.
+TEST(HostTest, TourAndListing) {
+  EXPECT_EQ(run("").out, run("--echo", std::string(tour_script())).out);
   std::istringstream list(run("--list").out);
-  std::size_t declarations = 0;  // each followed by its lines of help, indented
+  std::size_t declarations = 0;
   for (std::string line; std::getline(list, line);) declarations += line.rfind("    ", 0) != 0;
   EXPECT_EQ(declarations, methods().size());
-  // The tour is its script echoed.
-  EXPECT_EQ(run("").out, run("--echo", std::string(tour_script())).out);
 }
 
 struct Case {
@@ -123,7 +122,6 @@ struct Case {
 TEST(SyntaxTest, Values) {
   const Case cases[] = {
       // clang-format off
-      {"  2\t ", "Integer 2"},
       {"-0", "Double -0"},
       {"9223372036854775808", "Double 9223372036854775808"},
       {"\"say \"\"hi\"\"\"", "String \"say \"hi\"\""},
@@ -140,10 +138,7 @@ TEST(SyntaxTest, Values) {
       {"[[1, \"x\"], [false, 2.5]]", "Array 1..2,1..2 [Integer 1,String \"x\";Boolean False,Double 2.5]"},
       {"", "column 1: expected a value, found the end of the input"},
       {"[[[1],[2]],[[3],[4,5]]]", "column 17: list [2][2] has 2 elements, list [1][1] has 1"},
-      {"[1,[2]]", "column 4: element [2] is a list, element [1] a value"},
       {"0:[]", "column 1: an array never dimensioned has no bounds"},
-      {"0:1:[1,2]", "column 1: 2 lower bounds for an array of 1 dimensions"},
-      {"1.5:[1]", "column 1: a lower bound is a whole number within 32 bits"},
       {"2147483647:[1,2]", "column 1: an upper bound beyond 32 bits"},
       {"[[[[[[[[[1]]]]]]]]]", "column 9: more than 8 dimensions"},
       {"\"a\nb\"", "column 1: text not closed before the end of the line"},

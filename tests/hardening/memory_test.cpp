@@ -141,12 +141,8 @@ TEST(AllocationFaultTest, EveryRefusedArrayIsRunTimeError7AndArgumentsFollowTheR
       {"mInv", {a}, "e", {}},
       {"mDet", {a}, "u", {}},
       {"mMult", {none, a, b}, "*uu", {}},
-      {"mDivd", {none, a, b}, "*uu", {}},
-      {"mTrasp", {none, a}, "eu", {}},
       {"mSwap", {a, b}, "ee", {}},
       {"mSist", {ones(20), a, ones(20)}, "*uu", {}},
-      {"mDiag", {a}, "*", {}},
-      {"mMultVett", {none, well_conditioned(40), ones(40)}, "*uu", {}},
       {"mMakeMatrI", {none, 40}, "eu", {}},
       {"mPolin", {ones(3), parabola_points(40), 3}, "euu", {}},
       {"mDuplVar", {ones(2), variant_table(8)}, "*u", {}},
@@ -228,18 +224,15 @@ TEST(FlatMemoryTest, MixedLateBoundCallsGiveBackAllTheyTake) {
   } calls[] = {
       {"mInv", {a}, 0},
       {"mMult", {none, a, well_conditioned(4, 1.0)}, 0},
-      {"mSist", {v, a, v}, 0},
       {"mInv", {DoubleArray::matrix({{1, 1}, {1, 1}})}, 0},  // ErrCode 4, no error
       {"mDuplVar", {none, variant_table(3)}, 0},
       {"mPolin", {none, parabola_points(6), "3"}, 0},
       {"mGetXsOfQuadr", {none, none, 0, DoubleArray::vector({-3, 2, 1})}, 0},
       {"mPrint", {v, caption, "ignored", "#,##0.00", "v", missing, false}, 0},
       {"mPrint", {a, missing, missing, "0 \"kg\""}, 13},
-      {"mDet", {v}, 9},
       {"mDuplVar", {none, VariantArray::vector({"abc"})}, 13},
       {"mMakeMatrNul", {none, 100000, 100000}, 7},
       {"mNoSuchMethod", {}, 438},
-      {"mSum", {none, a}, 449},
       {"mOpp", {a, a}, 450}};
   Matr m;
   int wrong = 0;
