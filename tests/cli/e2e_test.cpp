@@ -51,8 +51,9 @@ TEST(StagedProgramTest, WithoutATerminal) {
   for (const auto& r : runs) {
     SCOPED_TRACE(r.args);
     if (!r.file.empty()) std::ofstream(dir + "/" + r.file) << r.text;
-    const std::string command = "cd '" + dir + "' && setsid -w env -u DISPLAY -u WAYLAND_DISPLAY '" +
-                                NODREL_STAGED_PROGRAM "' " + r.args + " >out 2>err";
+    const std::string command = "cd '" + dir + "' && setsid -w env -u DISPLAY " +
+                                "-u WAYLAND_DISPLAY '" NODREL_STAGED_PROGRAM "' " + r.args +
+                                " >out 2>err";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), r.status);

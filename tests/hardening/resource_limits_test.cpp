@@ -73,7 +73,8 @@ TEST(ResourceLimitTest, PatternsOfAMillionCharactersAndTextsBeyond256MiB) {
   const std::string zeros(999999, '0');
   const std::string patterns[] = {zeros + "0", "\"" + std::string(999998, 'x') + "\"",
                                   "0" + std::string(999999, '%')};
-  const Variant values[] = {2.5, DoubleArray::vector({1, 2}), DoubleArray::matrix({{1, 2}, {3, 4}})};
+  const Variant values[] = {2.5, DoubleArray::vector({1, 2}),
+                            DoubleArray::matrix({{1, 2}, {3, 4}})};
   for (const std::string& pattern : patterns) {
     for (const Variant& to_print : values) {
       EXPECT_EQ(print(to_print, pattern), "error 7 old") << pattern.substr(0, 2) << show(to_print);
