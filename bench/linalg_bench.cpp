@@ -4,9 +4,10 @@
 //                                that kernels() chose (NODREL_KERNELS caps
 //                                them) and NODREL_THREADS threads (all cores
 //                                when unset);
-//   <method>/literal/<n>         the reference transcription of the tests, a
-//                                literal reading of the algorithm with a
-//                                hardware flag check after every operation;
+//   <method>/literal/<n>         the method's own checked loops (its fast
+//                                paths switched off), a literal reading of
+//                                the algorithm with the floating-point check
+//                                after every operation;
 //   <method>/eigen-<flavor>/<n>  Eigen 3 doing the nearest job (the product,
 //                                PartialPivLU's determinant, inverse(),
 //                                lu().solve(), the matrix-vector product),
@@ -36,10 +37,10 @@
 #include <vector>
 
 #include "eigen_flavor.hpp"
+#include "fastpath/driver.hpp"
 #include "nodrel/matr.hpp"
 #include "numeric/kernels.hpp"
 #include "numeric/parallel.hpp"
-#include "reference/reference.hpp"
 
 extern "C" {
 const NodrelEigenFlavor* nodrel_eigen_sse2();
@@ -125,11 +126,19 @@ View view(const DoubleArray& a) {
 void add(const std::string& name, std::int32_t n, std::function<void(benchmark::State&)> body) {
   const bool literal = name.find("/literal") != std::string::npos;
   // No literal reading where one run would take minutes to hours: the
-  // product of order 1000, the inverse from order 96.
-  if ((name == "mMult/literal" && n > 512) || (name == "mInv/literal" && n > 48)) return;
+  // product of order 1000, the diagonal reduction of order 512, the inverse
+  // from order 96.
+  if ((name == "mMult/literal" && n > 512) || (name == "mDiag/literal" && n > 200) ||
+      (name == "mInv/literal" && n > 48)) {
+    return;
+  }
   const int repetitions = literal ? (n >= 16 ? 1 : 3) : 5;
   benchmark::RegisterBenchmark((name + "/" + std::to_string(n)).c_str(),
-                               [body](benchmark::State& state) { body(state); })
+                               [body, literal](benchmark::State& state) {
+                                 nodrel::detail::fast::force_checked_loops(literal);
+                                 body(state);
+                                 nodrel::detail::fast::force_checked_loops(false);
+                               })
       ->Unit(benchmark::kMicrosecond)
       ->Repetitions(repetitions);
 }
@@ -157,7 +166,7 @@ void register_products() {
       }
     });
     add("mMult/literal", n, [a, b](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       DoubleArray c;
       for (auto _ : state) {
         m.mMult(c, a, b);
@@ -185,7 +194,7 @@ void register_products() {
       }
     });
     add("mMultVett/literal", n, [a, x](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       DoubleArray y;
       for (auto _ : state) {
         m.mMultVett(y, a, x);
@@ -211,7 +220,7 @@ void register_determinants() {
       for (auto _ : state) benchmark::DoNotOptimize(m.mDet(a));
     });
     add("mDet/literal", n, [a](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       for (auto _ : state) benchmark::DoNotOptimize(m.mDet(a));
     });
     add_eigen("mDet", n, [a, n](const NodrelEigenFlavor& e, benchmark::State& state) {
@@ -219,7 +228,8 @@ void register_determinants() {
       for (auto _ : state) benchmark::DoNotOptimize(e.det(n, va.data, va.ld));
     });
   }
-  for (const std::int32_t n : {8, 200}) {
+  // At order 512 the elimination is shared among threads, at 200 not.
+  for (const std::int32_t n : {8, 200, 512}) {
     const DoubleArray a = random_matrix(n, n, 6);
     // mDiag works in place: each iteration reduces a fresh copy, made by
     // copy assignment into storage of the same size (no allocation).
@@ -233,7 +243,7 @@ void register_determinants() {
       }
     });
     add("mDiag/literal", n, [a](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       DoubleArray work = a;
       for (auto _ : state) {
         work = a;
@@ -261,7 +271,7 @@ void register_inverses() {
       }
     });
     add("mInv/literal", n, [a](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       DoubleArray work = a;
       for (auto _ : state) {
         work = a;
@@ -293,7 +303,7 @@ void register_systems() {
       }
     });
     add("mSist/literal", n, [a, b](benchmark::State& state) {
-      nodrel::reference::Matr m;
+      nodrel::Matr m;
       DoubleArray work_a = a, work_b = b, x = DoubleArray::zeros(a.ubound(1));
       for (auto _ : state) {
         m.mSist(x, work_a, work_b);

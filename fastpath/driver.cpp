@@ -1,6 +1,7 @@
 #include "fastpath/driver.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,12 +56,15 @@ numeric::Block result_block(DoubleArray& a, std::size_t n) {
   return numeric::Block{a.storage().data() + 1 + ld, ld, n, n};
 }
 
+// Set by force_checked_loops: no fast path runs.
+std::atomic<bool> checked_only{false};
+
 // Runs a fast path, which answers whether it finished the call. The fast
 // paths write the caller's arrays only after their scratch is in hand, so a
 // refusal (error 7) leaves the arguments as the failure rules allow.
 template <typename Fast>
 bool finished(Fast&& fast) {
-  return with_scratch(fast);
+  return !checked_only.load(std::memory_order_relaxed) && with_scratch(fast);
 }
 
 // The checked loops' copy of the order-n matrix would need (n + 1)^2
@@ -72,6 +76,8 @@ bool copy_fits(std::int32_t n) {
 }
 
 }  // namespace
+
+void force_checked_loops(bool on) { checked_only.store(on, std::memory_order_relaxed); }
 
 double determinant(const DoubleArray& a, std::int32_t n, Loops<double> checked) {
   numeric::ConstBlock view;

@@ -46,6 +46,11 @@ class Loops {
   R (*call_)(void*);
 };
 
+// For tests and benchmarks: while on, every method below runs its checked
+// loops, as if no array qualified, so that the engines can be held against
+// them.
+void force_checked_loops(bool on);
+
 // mDet of a matrix already found square, of order n.
 double determinant(const DoubleArray& a, std::int32_t n, Loops<double> checked);
 

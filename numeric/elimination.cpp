@@ -1,6 +1,7 @@
 #include "numeric/elimination.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,12 +18,20 @@ namespace {
 // The elimination is blocked from this order on, in panels of kPanel steps.
 constexpr std::int32_t kBlockedFrom = 64;
 constexpr std::int32_t kPanel = 32;
-// Whether the trailing update of each panel is shared out among threads.
-// Measured on two cores (AVX-512, order 512 and 1000): threads started and
-// joined for every panel made the determinant 15-25% slower than one
-// thread, the panels in between staying on one core; so the elimination
-// runs on the calling thread.
-constexpr bool kSplitUpdates = false;
+// Whether a large elimination is shared out among a team of threads (see
+// eliminate_blocked); off, it runs on the calling thread alone, the same
+// bits either way. Its work is counted as the n^3 / 3 multiply-adds of the
+// updates.
+constexpr bool kEliminationTeam = true;
+// The team shares a panel's update while this many rows or more are below
+// it; the last panels, a few microseconds each, go faster on one thread
+// than with a sync each.
+constexpr std::int32_t kTeamRowsFrom = 128;
+// The chunks of rows a panel's update is cut into, per member.
+constexpr std::size_t kChunksPerMember = 3;
+// Doubles in a cache line (64 bytes on the processors we know; a longer
+// line costs some speed, never a bit).
+constexpr std::int32_t kLineDoubles = 8;
 
 // Orders up to this are worked on in buffers on the stack.
 constexpr std::int32_t kStackOrder = 16;
@@ -55,87 +64,221 @@ inline void swap_columns(double* v, std::size_t ld, std::int32_t a, std::int32_t
 //
 //  - The pivot search of step k needs row k as it stands after steps
 //    0..k-1, so the rows of the panel are updated at once, step by step,
-//    over all columns.
-//  - The multiplier of a row i below the panel needs a(i, k) after steps
-//    0..k-1. Steps before k0 are in already; column k receives the panel's
-//    earlier steps just before its multipliers are formed, in step order
-//    ("catching up").
-//  - The rest of the rows below, columns k1..n-1, receives the panel's steps
-//    in one product of the multipliers by the panel rows, each element
+//    over all columns ("factoring" the panel). Its exchanges of columns are
+//    made on the panel's rows only, and recorded.
+//  - Then each row i below receives, step by step, what the step-by-step
+//    loops give it: the exchange of the step; the panel's earlier steps in
+//    column k ("catching up", since a(i, k) must have had steps 0..k-1 to
+//    give the multiplier); the multiplier, kept in the place of a(i, k).
+//  - Then the rest of the row, columns k1..n-1, receives the panel's steps
+//    in one product of its multipliers by the panel rows, each element
 //    taking the steps in increasing order.
 //
 // Each element thus receives the same updates, with the same multipliers
 // and the same pivot-row values, in the same order as in the step-by-step
-// loops. An exchange of columns made meanwhile moves delayed updates along
-// with their elements: the rows that supply them (the panel rows) are
-// exchanged too, so an update lands on the same value whichever comes first.
+// loops. The panel rows that column k catches up from are final by then: a
+// later step of the panel exchanges or updates only columns beyond its own.
+// An exchange made on the panel rows before the rows below have caught up
+// moves delayed updates along with their elements, since the rows that
+// supply them (the panel rows) are exchanged too, so an update lands on the
+// same value whichever comes first.
 //
 // One exchange is different: a column beyond n (the diagonal reduction of a
 // matrix with more columns than rows) is never updated, so whatever is
 // exchanged into it must already hold all the steps before k. Column k
-// catches up before such an exchange, and what arrives in column k from
-// beyond n is complete as it stands.
-void eliminate_blocked(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det,
-                       const Kernels& kern) {
-  const auto at = [v, ld](std::int32_t i, std::int32_t j) {
-    return v + i + static_cast<std::size_t>(j) * ld;
-  };
-  const std::int32_t steps = n - 1;
-  std::vector<std::int32_t> active;
-  active.reserve(kPanel);
-  std::vector<double> gathered;
-  for (std::int32_t k0 = 0; k0 < steps; k0 += kPanel) {
-    const std::int32_t k1 = std::min(k0 + kPanel, steps);
-    const auto below = static_cast<std::size_t>(n - k1);
-    active.clear();
-    const auto catch_up = [&](std::int32_t k) {
-      for (const std::int32_t done : active)
-        kern.rank1(below, 1, at(k1, done), at(done, k), ld, at(k1, k), ld);
-    };
-    for (std::int32_t k = k0; k < k1; ++k) {
-      double best = 0.0;
-      const std::int32_t p = k + find_pivot(at(k, k), ld, m - k, best);
-      if (best <= kZeroTolerance) {
-        det.zero = true;
-        continue;
-      }
-      bool behind = true;
-      if (p != k) {
-        ++det.exchanges;
-        if (p >= n) {
-          catch_up(k);
-          behind = false;
-        }
-        swap_columns(v, ld, k, p, k0, n);
-      }
-      const double pivot = *at(k, k);
-      det.product *= pivot;
-      const auto in_panel = static_cast<std::size_t>(k1 - 1 - k);
-      kern.multipliers(in_panel, at(k + 1, k), pivot);
-      kern.rank1(in_panel, static_cast<std::size_t>(n - 1 - k), at(k + 1, k), at(k, k + 1), ld,
-                 at(k + 1, k + 1), ld);
-      if (behind) catch_up(k);
-      kern.multipliers(below, at(k1, k), pivot);
-      active.push_back(k);
+// catches up before such an exchange, from the panel rows' values of column
+// k before it (kept aside, since a later step may exchange that column
+// again), and what arrives in column k from beyond n is complete as it
+// stands.
+//
+// The rows below are independent of one another, so they are shared out
+// among a team of threads in chunks of whole register tiles, taken in turn;
+// the bits do not depend on who takes which. The next panel's rows go
+// first, to the calling thread, which then factors that panel while the
+// others update the rest (look-ahead): the factoring (on one thread a
+// fifth of the work at order 1000, over a quarter at 512) runs beside the
+// updates instead of between them. One sync per panel: the next panel
+// starts once every row below has this panel's steps.
+
+// One step of a panel that found a pivot: its column, the column it was
+// exchanged with (k itself when none) and the pivot.
+struct Step {
+  std::int32_t k;
+  std::int32_t p;
+  double pivot;
+};
+
+// A factored panel, as the rows below need it.
+struct Panel {
+  std::int32_t k0 = 0, k1 = 0;
+  std::size_t terms = 0;  // the steps that found a pivot, in steps[0..terms)
+  Step steps[kPanel];
+  // Step t exchanged with a column beyond n: the panel rows' values of its
+  // column before the exchange, at saved[t * kPanel + u] for step u < t.
+  double saved[kPanel * kPanel];
+  // The panel rows over columns k1..n-1 gathered into a terms x (n - k1)
+  // block (when `gathered`), for a panel with skipped steps (whose rows
+  // supply no update) and for a team, whose members then never read a line
+  // the calling thread is writing while it factors the next panel.
+  bool gathered = false;
+  std::vector<double> rows;
+};
+
+class BlockedElimination {
+ public:
+  BlockedElimination(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det,
+                     const Kernels& kern)
+      : v_(v), ld_(ld), n_(n), m_(m), steps_(n - 1), det_(det), kern_(kern) {}
+
+  void run(Team& team, std::size_t member);
+
+ private:
+  double* at(std::int32_t i, std::int32_t j) const {
+    return v_ + i + static_cast<std::size_t>(j) * ld_;
+  }
+  // Whether the panel ending at k1 is updated by the whole team: the rows
+  // below are then many enough to be worth a sync.
+  bool together(const Team& team, std::int32_t k1) const {
+    return team.size() > 1 && n_ - k1 >= kTeamRowsFrom;
+  }
+  void factor(Panel& panel, std::int32_t k0, bool gather);
+  void update(const Panel& panel, std::int32_t r0, std::int32_t r1, std::vector<double>& mult,
+              double* workspace) const;
+
+  double* v_;
+  std::size_t ld_;
+  std::int32_t n_, m_, steps_;
+  PivotProduct& det_;
+  const Kernels& kern_;
+  Panel panels_[2];
+  // The chunks of rows taken so far, for even and odd panels: the calling
+  // thread resets the next panel's while every member is still in this one.
+  std::atomic<std::size_t> taken_[2] = {0, 0};
+};
+
+void BlockedElimination::factor(Panel& panel, std::int32_t k0, bool gather) {
+  const std::int32_t k1 = std::min(k0 + kPanel, steps_);
+  panel.k0 = k0;
+  panel.k1 = k1;
+  panel.terms = 0;
+  for (std::int32_t k = k0; k < k1; ++k) {
+    double best = 0.0;
+    const std::int32_t p = k + find_pivot(at(k, k), ld_, m_ - k, best);
+    if (best <= kZeroTolerance) {
+      det_.zero = true;
+      continue;
     }
-    if (active.empty()) continue;
-    const auto cols = static_cast<std::size_t>(n - k1);
-    const std::size_t terms = active.size();
-    if (terms == static_cast<std::size_t>(k1 - k0)) {
-      product(kern, below, cols, terms, at(k1, k0), ld, at(k0, k1), ld, at(k1, k1), ld, kSplitUpdates);
+    if (p != k) {
+      ++det_.exchanges;
+      if (p >= n_) {
+        for (std::size_t u = 0; u < panel.terms; ++u)
+          panel.saved[panel.terms * kPanel + u] = *at(panel.steps[u].k, k);
+      }
+      swap_columns(v_, ld_, k, p, k0, k1);
+    }
+    const double pivot = *at(k, k);
+    det_.product *= pivot;
+    const auto in_panel = static_cast<std::size_t>(k1 - 1 - k);
+    kern_.multipliers(in_panel, at(k + 1, k), pivot);
+    kern_.rank1(in_panel, static_cast<std::size_t>(n_ - 1 - k), at(k + 1, k), at(k, k + 1), ld_,
+                at(k + 1, k + 1), ld_);
+    panel.steps[panel.terms++] = Step{k, p, pivot};
+  }
+  const std::size_t terms = panel.terms;
+  panel.gathered = terms != 0 && (gather || terms != static_cast<std::size_t>(k1 - k0));
+  if (!panel.gathered) return;
+  const auto cols = static_cast<std::size_t>(n_ - k1);
+  panel.rows.resize(terms * cols);
+  for (std::size_t j = 0; j < cols; ++j) {
+    for (std::size_t t = 0; t < terms; ++t)
+      panel.rows[t + j * terms] = *at(panel.steps[t].k, k1 + static_cast<std::int32_t>(j));
+  }
+}
+
+void BlockedElimination::update(const Panel& panel, std::int32_t r0, std::int32_t r1,
+                                std::vector<double>& mult, double* workspace) const {
+  const std::size_t terms = panel.terms;
+  if (terms == 0 || r0 >= r1) return;
+  const auto rows = static_cast<std::size_t>(r1 - r0);
+  const Step* steps = panel.steps;
+  // The steps of the panel from its first on, none skipped: their
+  // multipliers and panel-row values stand side by side.
+  const bool whole = terms == static_cast<std::size_t>(panel.k1 - panel.k0);
+  for (std::size_t t = 0; t < terms; ++t) {
+    const std::int32_t k = steps[t].k;
+    const std::int32_t p = steps[t].p;
+    double* column = at(r0, k);
+    const double* saved = p >= n_ ? panel.saved + t * kPanel : nullptr;
+    if (saved == nullptr && p != k) swap_columns(v_, ld_, k, p, r0, r1);
+    if (t != 0 && whole) {
+      kern_.gemv(rows, t, at(r0, panel.k0), ld_, saved ? saved : at(panel.k0, k), column);
     } else {
-      // Some steps of the panel were skipped: their rows supply no update.
-      // The others are gathered into contiguous blocks, in step order.
-      gathered.assign((below + cols) * terms, 0.0);
-      double* mult = gathered.data();
-      double* rows = mult + below * terms;
-      for (std::size_t t = 0; t < terms; ++t) {
-        std::copy(at(k1, active[t]), at(k1, active[t]) + below, mult + t * below);
-        for (std::size_t j = 0; j < cols; ++j)
-          rows[t + j * terms] = *at(active[t], k1 + static_cast<std::int32_t>(j));
+      for (std::size_t u = 0; u < t; ++u) {
+        kern_.rank1(rows, 1, at(r0, steps[u].k), saved ? saved + u : at(steps[u].k, k), ld_, column,
+                    ld_);
       }
-      product(kern, below, cols, terms, mult, below, rows, terms, at(k1, k1), ld, kSplitUpdates);
     }
+    if (saved != nullptr) swap_columns(v_, ld_, k, p, r0, r1);
+    kern_.multipliers(rows, column, steps[t].pivot);
+  }
+  const auto cols = static_cast<std::size_t>(n_ - panel.k1);
+  const double* a = at(r0, panel.k0);
+  std::size_t lda = ld_;
+  if (!whole) {
+    mult.resize(rows * terms);
+    for (std::size_t t = 0; t < terms; ++t)
+      std::copy(at(r0, steps[t].k), at(r1, steps[t].k), mult.data() + t * rows);
+    a = mult.data();
+    lda = rows;
+  }
+  const double* b = panel.gathered ? panel.rows.data() : at(panel.k0, panel.k1);
+  const std::size_t ldb = panel.gathered ? terms : ld_;
+  kern_.gemm(rows, cols, terms, a, lda, b, ldb, at(r0, panel.k1), ld_, workspace);
+}
+
+void BlockedElimination::run(Team& team, std::size_t member) {
+  // gemm's packed panels, for any chunk of this elimination.
+  const auto order = static_cast<std::size_t>(n_);
+  Scratch<double> workspace(kern_.gemm_workspace(order, order, kPanel));
+  std::vector<double> mult;
+  Panel* panel = &panels_[0];
+  Panel* next = &panels_[1];
+  if (member == 0) factor(*panel, 0, together(team, std::min(kPanel, steps_)));
+  for (std::size_t index = 0; team.sync(); ++index) {
+    const std::int32_t k1 = panel->k1;
+    const bool shared = together(team, k1);
+    // Too few rows below to share: the calling thread finishes alone.
+    if (member != 0 && !shared) return;
+    std::int32_t first = k1;
+    if (k1 < steps_) {
+      // The next panel's rows, and with a team a cache line's worth more,
+      // so that no member writes a line of the rows being factored.
+      const std::int32_t next_k1 = std::min(k1 + kPanel, steps_);
+      first = std::min(next_k1 + (shared ? kLineDoubles : 0), n_);
+      if (member == 0) {
+        update(*panel, k1, first, mult, workspace.data());
+        factor(*next, k1, together(team, next_k1));
+        taken_[(index + 1) % 2].store(0, std::memory_order_relaxed);
+      }
+    }
+    // The other rows in chunks of whole register tiles, a few per member
+    // for the balance, all of them at once for a thread alone.
+    const auto rest = static_cast<std::size_t>(n_ - first);
+    std::size_t chunk = rest;
+    if (shared) {
+      const std::size_t tile = kern_.tile_rows;
+      chunk = (rest + kChunksPerMember * team.size() - 1) / (kChunksPerMember * team.size());
+      chunk = std::clamp((chunk + tile - 1) / tile * tile, 2 * tile, kern_.block_rows);
+    }
+    std::atomic<std::size_t>& taken = taken_[index % 2];
+    for (std::size_t c = taken.fetch_add(1, std::memory_order_relaxed); c * chunk < rest;
+         c = taken.fetch_add(1, std::memory_order_relaxed)) {
+      const std::int32_t r0 = first + static_cast<std::int32_t>(c * chunk);
+      update(*panel, r0, static_cast<std::int32_t>(std::min<std::size_t>(r0 + chunk, order)), mult,
+             workspace.data());
+    }
+    if (k1 >= steps_) return;
+    std::swap(panel, next);
   }
 }
 
@@ -146,12 +289,28 @@ inline bool block_finite(const double* v, std::size_t ld, std::size_t rows, std:
   return all_finite(ConstBlock{v, ld, rows, cols});
 }
 
+// The leading dimension of a working copy of `rows` rows. From the blocked
+// order on, an odd number of whole cache lines, so that the elements of a
+// row (which the pivot search and the panel's updates walk along) fall in
+// sets of the caches of their own. With a power of two, a row of order 512
+// fell in one set of the first-level cache and the elimination took
+// 1.6 times as long, its panels 2.7 times.
+std::size_t working_ld(std::size_t rows) {
+  if (rows < static_cast<std::size_t>(kBlockedFrom)) return rows;
+  const auto line = static_cast<std::size_t>(kLineDoubles);
+  const std::size_t lines = (rows + line - 1) / line;
+  return (lines % 2 == 0 ? lines + 1 : lines) * line;
+}
+
 }  // namespace
 
 void eliminate(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det) {
   const Kernels& kern = kernels();
   if (n >= kBlockedFrom) {
-    eliminate_blocked(v, ld, n, m, det, kern);
+    const auto order = static_cast<std::uint64_t>(n);
+    const std::uint64_t work = kEliminationTeam ? order * order * order / 3 : 0;
+    BlockedElimination elimination(v, ld, n, m, det, kern);
+    run_team(work, [&](Team& team, std::size_t member) { elimination.run(team, member); });
   } else {
     kern.steps(v, ld, n, m, det);
   }
@@ -188,11 +347,12 @@ bool determinant_in_place(double* v, std::size_t ld, std::int32_t n, double& det
 
 Outcome determinant(ConstBlock a, double& det) {
   const std::size_t n = a.rows;
-  Buffer copy(n * n);
+  const std::size_t ld = working_ld(n);
+  Buffer copy(ld * n);
   for (std::size_t j = 0; j < n; ++j) {
-    std::copy(a.column(j), a.column(j) + n, copy.data() + j * n);
+    std::copy(a.column(j), a.column(j) + n, copy.data() + j * ld);
   }
-  if (!determinant_in_place(copy.data(), n, static_cast<std::int32_t>(n), det)) {
+  if (!determinant_in_place(copy.data(), ld, static_cast<std::int32_t>(n), det)) {
     return Outcome::kFault;
   }
   return det < 0.0 || det > 0.0 ? Outcome::kDone : Outcome::kSingular;
@@ -201,17 +361,18 @@ Outcome determinant(ConstBlock a, double& det) {
 Outcome reduce_diagonal(Block a) {
   const std::size_t rows = a.rows;
   const std::size_t cols = a.cols;
-  Scratch<double> work(rows * cols);
+  const std::size_t ld = working_ld(rows);
+  Scratch<double> work(ld * cols);
   for (std::size_t j = 0; j < cols; ++j) {
-    std::copy(a.column(j), a.column(j) + rows, work.data() + j * rows);
+    std::copy(a.column(j), a.column(j) + rows, work.data() + j * ld);
   }
-  if (!block_finite(work.data(), rows, rows, cols)) return Outcome::kFault;
+  if (!block_finite(work.data(), ld, rows, cols)) return Outcome::kFault;
   PivotProduct unused;
-  eliminate(work.data(), rows, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
+  eliminate(work.data(), ld, static_cast<std::int32_t>(rows), static_cast<std::int32_t>(cols),
             unused);
-  if (!block_finite(work.data(), rows, rows, cols)) return Outcome::kFault;
+  if (!block_finite(work.data(), ld, rows, cols)) return Outcome::kFault;
   for (std::size_t j = 0; j < cols; ++j) {
-    for (std::size_t i = 0; i < rows; ++i) a(i, j) = i == j ? work.data()[i + j * rows] : 0.0;
+    for (std::size_t i = 0; i < rows; ++i) a(i, j) = i == j ? work.data()[i + j * ld] : 0.0;
   }
   return Outcome::kDone;
 }

@@ -74,8 +74,7 @@ const Kernels* kernels_named(const char* name) {
 }
 
 void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, const double* a,
-             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc,
-             bool split) {
+             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc) {
   if (m == 0 || n == 0 || k == 0) return;
   // The columns of c are shared out among the threads, each forming whole
   // columns with panels of its own: every element still receives its k
@@ -84,8 +83,7 @@ void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, c
   // every build (6 columns wide in the baseline and AVX2 builds, 8 in the
   // AVX-512 one), so only the last columns of c meet the edge kernel.
   constexpr std::size_t kColumnGrain = 24;
-  const std::uint64_t work = split ? std::uint64_t{m} * n * k : 0;
-  parallel_for(n, kColumnGrain, work, [&](std::size_t begin, std::size_t end) {
+  parallel_for(n, kColumnGrain, std::uint64_t{m} * n * k, [&](std::size_t begin, std::size_t end) {
     // Compiled in the baseline build only: the buffer's code can never come
     // from a wider build.
     Scratch<double> workspace(kern.gemm_workspace(m, end - begin, k));

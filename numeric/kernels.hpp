@@ -123,10 +123,9 @@ const Kernels* kernels_named(const char* name);
 
 // kern.gemm with its workspace taken from the scratch memory (std::bad_alloc
 // when it is refused), its columns shared out among threads when the work is
-// large enough and `split` allows it (parallel.hpp).
+// large enough (parallel.hpp).
 void product(const Kernels& kern, std::size_t m, std::size_t n, std::size_t k, const double* a,
-             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc,
-             bool split = true);
+             std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc);
 
 }  // namespace nodrel::numeric
 

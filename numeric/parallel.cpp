@@ -1,5 +1,6 @@
 #include "numeric/parallel.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <exception>
@@ -52,6 +53,17 @@ class ChunkScope {
   bool outer_;
 };
 
+// The threads a call of this much work runs on.
+std::size_t threads_for(std::uint64_t work) {
+  return work >= kParallelWorkFrom && !in_chunk ? thread_count() : 1;
+}
+
+// A waiting member looks at the phase this many times before it sleeps:
+// the members of a team usually arrive within microseconds of each other,
+// and a sleep and a wake-up cost tens of microseconds; the second half of
+// the looks yields the processor to whatever else is ready to run.
+constexpr int kLooks = 4000;
+
 }  // namespace
 
 unsigned thread_count() {
@@ -68,11 +80,7 @@ void run_chunks(std::size_t count, std::size_t grain, std::uint64_t work, ChunkF
   if (count == 0) return;
   if (grain == 0) grain = 1;
   const std::size_t units = (count + grain - 1) / grain;
-  std::size_t parts = 1;
-  if (work >= kParallelWorkFrom && !in_chunk) {
-    parts = thread_count();
-    if (parts > units) parts = units;
-  }
+  const std::size_t parts = std::min(threads_for(work), units);
   if (parts <= 1) {
     function(context, 0, count);
     return;
@@ -109,6 +117,85 @@ void run_chunks(std::size_t count, std::size_t grain, std::uint64_t work, ChunkF
   for (std::size_t part = 1; part < parts; ++part) {
     if (!started[part]) run(part, errors[part]);
   }
+  for (std::thread& worker : workers) worker.join();
+  for (const std::exception_ptr& error : errors) {
+    if (error) std::rethrow_exception(error);
+  }
+}
+
+// Arrivals and departures are counted under the mutex, so the member that
+// completes a phase has seen every write made before the others arrived;
+// it publishes them with the new phase, which a waiting member reads with
+// acquire ordering (or under the mutex, once it sleeps).
+bool Team::sync() {
+  std::uint64_t phase = 0;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    phase = phase_.load(std::memory_order_relaxed);
+    if (++arrived_ == present_) {
+      advance();
+      return !failed_.load(std::memory_order_relaxed);
+    }
+  }
+  for (int look = 0; look < kLooks; ++look) {
+    if (phase_.load(std::memory_order_acquire) != phase) {
+      return !failed_.load(std::memory_order_acquire);
+    }
+    if (look >= kLooks / 2) std::this_thread::yield();
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  woken_.wait(lock, [&] { return phase_.load(std::memory_order_relaxed) != phase; });
+  return !failed_.load(std::memory_order_relaxed);
+}
+
+// Under the mutex.
+void Team::advance() {
+  arrived_ = 0;
+  phase_.store(phase_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+  woken_.notify_all();
+}
+
+void Team::leave(bool failed) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (failed) failed_.store(true, std::memory_order_release);
+  --present_;
+  if (arrived_ != 0 && arrived_ == present_) advance();
+}
+
+void run_team_members(std::uint64_t work, void (*member)(void*, Team&, std::size_t),
+                      void* context) {
+  const std::size_t size = threads_for(work);
+  Team team(size);
+  if (size <= 1) {
+    member(context, team, 0);
+    return;
+  }
+  splits.fetch_add(1, std::memory_order_relaxed);
+  // Allocated before any thread starts: a refusal here leaves nothing to
+  // join.
+  std::vector<std::exception_ptr> errors(size);
+  std::vector<std::thread> workers;
+  workers.reserve(size - 1);
+  const auto run = [&](std::size_t index) {
+    ChunkScope scope;
+    bool failed = false;
+    try {
+      member(context, team, index);
+    } catch (...) {
+      errors[index] = std::current_exception();
+      failed = true;
+    }
+    team.leave(failed);
+  };
+  for (std::size_t index = 1; index < size; ++index) {
+    try {
+      workers.emplace_back(run, index);
+    } catch (...) {
+      // No thread for this member (std::system_error): it leaves at once.
+      team.leave(false);
+    }
+  }
+  run(0);
   for (std::thread& worker : workers) worker.join();
   for (const std::exception_ptr& error : errors) {
     if (error) std::rethrow_exception(error);

@@ -24,9 +24,12 @@
 #ifndef NODREL_NUMERIC_PARALLEL_HPP
 #define NODREL_NUMERIC_PARALLEL_HPP
 
+#include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <type_traits>
 
 namespace nodrel::numeric {
@@ -35,8 +38,9 @@ namespace nodrel::numeric {
 // kernel (some 15 a nanosecond on one core of a current processor); an
 // engine whose operations go slower counts each for several. Starting and
 // joining a thread costs tens of microseconds, so a call is split from a
-// quarter of a millisecond of work on (a product of order 162, an inverse
-// of order 28, Cramer's rule of order 64).
+// quarter of a millisecond of work on (a product of order 162, an
+// elimination of order 233, an inverse of order 28, Cramer's rule of order
+// 64).
 inline constexpr std::uint64_t kParallelWorkFrom = std::uint64_t{1} << 22;
 
 // The threads a call may use: the processor's hardware threads, capped by
@@ -68,6 +72,58 @@ void parallel_for(std::size_t count, std::size_t grain, std::uint64_t work, Body
       count, grain, work,
       [](void* context, std::size_t begin, std::size_t end) {
         (*static_cast<Type*>(context))(begin, end);
+      },
+      const_cast<void*>(static_cast<const void*>(target)));
+}
+
+// A team of threads kept for one call, for an engine whose work goes in
+// phases (the panels of the elimination): run_team(work, body) calls
+// body(team, member) once on each member, member 0 on the calling thread,
+// and joins every thread before it returns, like parallel_for; the team
+// counts as one split call. The members meet at team.sync(), which returns
+// once every member still in the team has come there: what a member wrote
+// before it is seen by all after it. A member whose body returns leaves the
+// team, and the others' sync() no longer waits for it.
+//
+// An exception thrown by a member makes it leave, and the sync() of every
+// other returns false from then on: the body then returns at once. The
+// caller gets the first member's exception once all are joined. A thread
+// that cannot be started leaves before it begins.
+//
+// Below the work threshold, with a single thread, or inside a chunk, the
+// team is the calling thread alone, and sync() returns at once.
+class Team {
+ public:
+  // The members the team was started with (the calling thread's included).
+  std::size_t size() const { return size_; }
+  bool sync();
+
+ private:
+  friend void run_team_members(std::uint64_t, void (*)(void*, Team&, std::size_t), void*);
+  explicit Team(std::size_t size) : size_(size), present_(size) {}
+  void leave(bool failed);
+  void advance();
+
+  std::size_t size_;
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  std::size_t present_;
+  std::size_t arrived_ = 0;
+  std::atomic<std::uint64_t> phase_{0};
+  std::atomic<bool> failed_{false};
+};
+
+// The untyped core of run_team.
+void run_team_members(std::uint64_t work, void (*member)(void*, Team&, std::size_t), void* context);
+
+template <typename Body>
+void run_team(std::uint64_t work, Body&& body) {
+  using Type = std::remove_reference_t<Body>;
+  Type* const target = std::addressof(body);
+  run_team_members(
+      work,
+      [](void* context, Team& team, std::size_t member) {
+        (*static_cast<Type*>(context))(team, member);
       },
       const_cast<void*>(static_cast<const void*>(target)));
 }

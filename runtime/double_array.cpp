@@ -52,7 +52,17 @@ DoubleArray::DoubleArray(const DoubleArray& other) try
 }
 
 DoubleArray& DoubleArray::operator=(const DoubleArray& other) {
-  if (this != &other) *this = DoubleArray(other);
+  if (this == &other) return *this;
+  if (bounds_.capacity() >= other.bounds_.size() && data_.capacity() >= other.data_.size()) {
+    // The storage holds the copy already (an array refreshed from another
+    // of its shape, call after call): no allocation, so nothing can fail
+    // half-way.
+    bounds_ = other.bounds_;
+    data_ = other.data_;
+    fixed_ = other.fixed_;
+    return *this;
+  }
+  *this = DoubleArray(other);
   return *this;
 }
 
@@ -156,6 +166,12 @@ void DoubleArray::redim(std::int32_t u1, std::int32_t u2) {
 }
 
 void DoubleArray::reshape(std::span<const ArrayBound> bounds) {
+  // The bounds it has already (a destination re-dimensioned call after
+  // call): only the elements are cleared, without the size's divisions.
+  if (std::equal(bounds.begin(), bounds.end(), bounds_.begin(), bounds_.end())) {
+    std::fill(data_.begin(), data_.end(), 0.0);
+    return;
+  }
   const std::size_t n = element_count(bounds);
   if (n != data_.size()) {
     assign(std::vector<ArrayBound>(bounds.begin(), bounds.end()));

@@ -7,10 +7,10 @@
 # processes per target, 1 by default), at low priority, growing the corpus
 # kept in build/fuzz/corpus/<target> from the seeds in fuzz/corpus/<target>.
 # Findings land in build/fuzz/findings/<target>/. Then, when the Windows build
-# is there, the randomized COM client (tests/com/stress.cpp) runs under Wine
-# with heap checking for the same time, for each Windows build there is:
-# 20,000 calls per seed (made three times), new seeds each
-# run (the first seed is the one after the last run's, kept in
+# is there, the randomized COM client (Stress.* of tests/com/calls_test.cpp)
+# runs under Wine with heap checking for the same time, for each Windows build
+# there is: 4,000 calls per seed (made three times), new seeds each run (the
+# first seed is the one after the last run's, kept in
 # build/windows/stress-next-seed).
 #
 # Each target's executions and findings are printed at the end; the script
@@ -47,7 +47,7 @@ rm -f fuzz-*.log
 # The COM stress, for each Windows build there is (64-bit and 32-bit), each
 # for DURATION seconds.
 for build in windows windows32; do
-  stress=$(find "build/${build}" -name nodrel_com_stress.exe 2>/dev/null | head -n 1)
+  stress=$(find "build/${build}" -name nodrel_com_tests.exe 2>/dev/null | head -n 1)
   [ -n "$stress" ] || continue
   if [ "$build" = windows32 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     summary+=("${build} COM stress: not run (this machine runs no 32-bit program)")
@@ -61,18 +61,18 @@ for build in windows windows32; do
   end=$((SECONDS + duration))
   while [ $SECONDS -lt $end ]; do
     log="build/${build}/stress.log"
-    if ! (cd "$(dirname "$stress")" && WINEDEBUG=warn+heap nice -n 19 sh \
+    if ! (cd "$(dirname "$stress")" && WINEDEBUG=warn+heap NODREL_STRESS_SEED=$seed nice -n 19 sh \
       "$OLDPWD/cmake/toolchains/wine-run.sh" "$loader" "$OLDPWD/build/${build}/wineprefix" \
-      "$OLDPWD/build/${build}" "$(basename "$stress")" 20000 1 "$seed") >"$log" 2>&1 ||
+      "$OLDPWD/build/${build}" "$(basename "$stress")" --gtest_filter='Stress.*') >"$log" 2>&1 ||
       grep -Eq '(warn|err):heap' "$log"; then
       status=1
       cp "$log" "build/${build}/stress-failed-seed-${seed}.log"
     fi
-    calls=$((calls + 60000))  # each seed's calls, made three times
+    calls=$((calls + 12000))  # each seed's calls, made three times
     seed=$((seed + 1))
   done
   echo "$seed" >"$seed_file"
-  summary+=("nodrel_com_stress (${build}): ${calls} calls")
+  summary+=("COM stress (${build}): ${calls} calls")
 done
 printf '%s\n' "${summary[@]}"
 exit $status

@@ -35,16 +35,14 @@ Block values(std::mt19937_64& engine, std::size_t n) {
   return v;
 }
 
-bool same_block(const Block& got, const Block& want) {
-  for (std::size_t k = 0; k < got.size(); ++k) {
-    if (number(got[k]) != number(want[k])) return false;
-  }
-  return true;
+// A block, or an elimination's determinant so far, as exact text.
+std::string text(const Block& v) {
+  std::string s;
+  for (const double x : v) s += number(x) + " ";
+  return s;
 }
-
-bool same_det(const PivotProduct& got, const PivotProduct& want) {
-  return number(got.product) == number(want.product) && got.exchanges == want.exchanges &&
-         got.zero == want.zero;
+std::string text(const PivotProduct& d) {
+  return number(d.product) + " " + std::to_string(d.exchanges) + (d.zero ? " zero" : "");
 }
 
 // One step of the elimination as Kernels::step describes it.
@@ -62,26 +60,43 @@ std::int32_t step_loops(double* v, std::size_t ld, std::int32_t rows, std::int32
     ++det.exchanges;
     for (std::int32_t i = 0; i < rows; ++i) std::swap(v[i], v[i + p * ld]);
   }
-  const double pivot = v[0];
-  det.product *= pivot;
-  for (std::int32_t i = 1; i < rows; ++i) v[i] = (-v[i]) / pivot;
+  det.product *= v[0];
+  for (std::int32_t i = 1; i < rows; ++i) v[i] = (-v[i]) / v[0];
   for (std::size_t j = 1; j < static_cast<std::size_t>(cols); ++j) {
     for (std::int32_t i = 1; i < rows; ++i) v[i + j * ld] = v[i] * v[j * ld] + v[i + j * ld];
   }
   return static_cast<std::int32_t>(p);
 }
 
-class KernelsTest : public testing::TestWithParam<const char*> {};
+class KernelsTest : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    k = kernels_named(GetParam());
+    if (k == nullptr) GTEST_SKIP() << GetParam() << ": not in this build, or not run here";
+  }
+  const Kernels* k = nullptr;
+};
+
+// c + a·b, each product rounded before it is added, in the order of p;
+// whether every result is finite.
+bool product_loops(std::size_t m, std::size_t n, std::size_t depth, const double* a,
+                   std::size_t lda, const double* b, std::size_t ldb, double* c, std::size_t ldc) {
+  bool finite = true;
+  for (std::size_t j = 0; j < n; ++j) {
+    for (std::size_t i = 0; i < m; ++i) {
+      double& sum = c[i + j * ldc];
+      for (std::size_t p = 0; p < depth; ++p) sum = a[i + p * lda] * b[p + j * ldb] + sum;
+      finite = finite && std::isfinite(sum);
+    }
+  }
+  return finite;
+}
 
 TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
-  const Kernels* const k = kernels_named(GetParam());
-  if (k == nullptr) {
-    GTEST_SKIP() << GetParam() << " kernels: not in this build, or not run by this processor";
-  }
   std::mt19937_64 engine(0x61u);
   // Each shape has one dimension just below, at or past one or two of the
   // build's cache blocks and the others cutting its register tile anywhere.
-  const auto around = [&](std::size_t block) -> std::size_t {
+  const auto around = [&](std::size_t block) {
     return block * (1 + engine() % 2) - 1 + engine() % 3;
   };
   const auto within = [&](std::size_t tile) -> std::size_t { return 1 + engine() % (3 * tile); };
@@ -94,77 +109,45 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
   for (const auto& [m, n, depth] : shapes) {
     SCOPED_TRACE(std::string(k->name) + " " + std::to_string(m) + " x " + std::to_string(depth) +
                  " by " + std::to_string(depth) + " x " + std::to_string(n));
-    const std::size_t ld = m + engine() % 3, ldb = depth + engine() % 3;
-    const Block a = values(engine, ld * depth + 1), b = values(engine, ldb * n + 1);
-    const Block x = values(engine, n + 1);
-    Block c = values(engine, ld * n + 1), want = c;
-    for (std::size_t i = 0; i < m; ++i) {
-      for (std::size_t j = 0; j < n; ++j) {
-        for (std::size_t p = 0; p < depth; ++p) {
-          const double product = a[i + p * ld] * b[p + j * ldb];
-          want[i + j * ld] = product + want[i + j * ld];
-        }
-      }
-    }
-    Block columns = c;
+    const std::size_t ld = m + engine() % 3, ldb = depth + engine() % 3,
+                      short_n = std::min(n, depth);
+    const Block a = values(engine, ld * depth + 1), b = values(engine, ldb * n + 1),
+                x = values(engine, n + 1);
+    Block c = values(engine, ld * n + 1), want = c, columns = c, y = values(engine, m + 1),
+          want_y = y;
+    const bool finite = product_loops(m, n, depth, a.data(), ld, b.data(), ldb, want.data(), ld);
     product(*k, m, n, depth, a.data(), ld, b.data(), ldb, c.data(), ld);
-    EXPECT_TRUE(same_block(c, want)) << "gemm";
-    const bool finite =
-        k->product_columns(m, n, depth, a.data(), ld, b.data(), ldb, columns.data(), ld);
-    EXPECT_TRUE(same_block(columns, want)) << "product_columns";
-    bool want_finite = true;
-    for (std::size_t j = 0; j < n; ++j) {
-      for (std::size_t i = 0; i < m; ++i)
-        want_finite = want_finite && std::isfinite(want[i + j * ld]);
-    }
-    EXPECT_EQ(finite, want_finite) << "product_columns";
-
-    Block y = values(engine, m + 1), want_y = y;
-    for (std::size_t i = 0; i < m; ++i) {
-      for (std::size_t j = 0; j < std::min(n, depth); ++j) {
-        want_y[i] = a[i + j * ld] * x[j] + want_y[i];
-      }
-    }
-    k->gemv(m, std::min(n, depth), a.data(), ld, x.data(), y.data());
-    EXPECT_TRUE(same_block(y, want_y)) << "gemv";
-
+    EXPECT_EQ(text(c), text(want)) << "gemm";
+    EXPECT_EQ(k->product_columns(m, n, depth, a.data(), ld, b.data(), ldb, columns.data(), ld),
+              finite);
+    EXPECT_EQ(text(columns), text(want)) << "product_columns";
+    product_loops(m, 1, short_n, a.data(), ld, x.data(), 0, want_y.data(), 0);
+    k->gemv(m, short_n, a.data(), ld, x.data(), y.data());
+    EXPECT_EQ(text(y), text(want_y)) << "gemv";
     const double pivot = values(engine, 1)[0];
-    Block mult = y, want_mult = y;
-    for (std::size_t i = 0; i < m; ++i) want_mult[i] = (-want_mult[i]) / pivot;
-    k->multipliers(m, mult.data(), pivot);
-    EXPECT_TRUE(same_block(mult, want_mult)) << "multipliers";
-
+    for (std::size_t i = 0; i < m; ++i) want_y[i] = (-want_y[i]) / pivot;
+    k->multipliers(m, y.data(), pivot);
+    EXPECT_EQ(text(y), text(want_y)) << "multipliers";
     want = c;
-    for (std::size_t j = 0; j < n; ++j) {
-      for (std::size_t i = 0; i < m; ++i) want[i + j * ld] = mult[i] * x[j] + want[i + j * ld];
-    }
-    k->rank1(m, n, mult.data(), x.data(), 1, c.data(), ld);
-    EXPECT_TRUE(same_block(c, want)) << "rank1";
+    product_loops(m, n, 1, y.data(), 0, x.data(), 1, want.data(), ld);
+    k->rank1(m, n, y.data(), x.data(), 1, c.data(), ld);
+    EXPECT_EQ(text(c), text(want)) << "rank1";
+    if (m == 0) continue;
 
-    if (m == 0 || n == 0) continue;
-    // One step on the m x n block of c, the pivot searched in some of its
-    // columns; then the steps of a square block of order up to 40 whose
-    // pivots are searched in up to two further columns.
-    const auto rows = static_cast<std::int32_t>(m), cols = static_cast<std::int32_t>(n);
-    const auto search = static_cast<std::int32_t>(1 + engine() % n);
-    PivotProduct det{values(engine, 1)[0]}, want_det = det;
-    want = c;
-    EXPECT_EQ(k->step(c.data(), ld, rows, cols, search, det),
-              step_loops(want.data(), ld, rows, cols, search, want_det));
-    EXPECT_TRUE(same_block(c, want) && same_det(det, want_det)) << "step";
-
+    // The steps of a square block of order up to 40 whose pivots are
+    // searched in up to two further columns.
     const auto order = static_cast<std::int32_t>(std::min<std::size_t>(m, 40));
     const std::int32_t searched = order + static_cast<std::int32_t>(engine() % 3);
     const std::size_t lds = static_cast<std::size_t>(order) + engine() % 3;
     Block v = values(engine, lds * static_cast<std::size_t>(searched));
     want = v;
-    det = want_det = PivotProduct{};
+    PivotProduct det, want_det;
     k->steps(v.data(), lds, order, searched, det);
     for (std::int32_t s = 0; s + 1 < order; ++s) {
       step_loops(want.data() + s + static_cast<std::size_t>(s) * lds, lds, order - s, order - s,
                  searched - s, want_det);
     }
-    EXPECT_TRUE(same_block(v, want) && same_det(det, want_det)) << "steps";
+    EXPECT_EQ(text(v) + text(det), text(want) + text(want_det)) << "steps";
   }
 }
 
@@ -175,33 +158,27 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
 // pivot) and f the next double above it (a pivot), n an infinity or a NaN.
 // Blocks go into the lanes in order, so neighbouring letters share a step.
 TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
-  const Kernels* const k = kernels_named(GetParam());
-  if (k == nullptr) {
-    GTEST_SKIP() << GetParam() << " kernels: not in this build, or not run by this processor";
-  }
   std::mt19937_64 engine(0x1au);
-  const struct {
-    std::int32_t order;
-    const char* blocks;
-  } cases[] = {{4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntze"}, {8, "fttezrtf"},
-               {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
+  const std::pair<std::int32_t, std::string> cases[] = {
+      {4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntze"}, {8, "fttezrtf"},
+      {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
   for (const auto& [order, kinds] : cases) {
     SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
     const auto n = static_cast<std::size_t>(order), lanes = k->lanes;
     std::vector<Block> blocks;
-    for (const char* kind = kinds; *kind != 0; ++kind) {
+    for (const char kind : kinds) {
       Block b = values(engine, n * n);
       for (double& x : b)
-        x = *kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
-      if (*kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
-      for (std::size_t j = 0; j < n && std::string("zef").find(*kind) != std::string::npos; ++j) {
-        const double top = *kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
-        b[j * n] = *kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
+        x = kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
+      if (kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
+      const double top = kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
+      for (std::size_t j = 0; j < n && std::string("zef").find(kind) != std::string::npos; ++j) {
+        b[j * n] = kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
       }
       blocks.push_back(b);
     }
     for (std::size_t first = 0; first < blocks.size(); first += lanes) {
-      std::vector<double> v(n * n * lanes);
+      Block v(n * n * lanes);
       std::vector<PivotProduct> got(lanes), want(lanes);
       for (std::size_t l = 0; l < lanes; ++l) {
         Block& b = blocks[std::min(first + l, blocks.size() - 1)];
@@ -211,13 +188,10 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
       }
       k->steps_lanes(v.data(), order, got.data());
       for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
-        SCOPED_TRACE("block " + std::to_string(first + l));
         Block lane(n * n);
         for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
-        EXPECT_TRUE(same_block(lane, blocks[first + l]));
-        EXPECT_EQ(number(got[l].product), number(want[l].product));
-        EXPECT_EQ(got[l].exchanges, want[l].exchanges);
-        EXPECT_EQ(got[l].zero, want[l].zero);
+        EXPECT_EQ(text(lane) + text(got[l]), text(blocks[first + l]) + text(want[l]))
+            << "block " << first + l;
       }
     }
     // The minors of an order + 1 block, lanes now on one row, now on
@@ -231,7 +205,7 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
     }
     std::vector<std::int32_t> replace = cols;
     replace[0] = static_cast<std::int32_t>(m);  // no column replaced
-    std::vector<double> v(n * n * lanes), replaced(m * m * lanes);
+    Block v(n * n * lanes), replaced(m * m * lanes), want_v = v, want_replaced = replaced;
     k->load_minors(a.data(), lda, order + 1, rows.data(), cols.data(), v.data());
     k->load_replaced(a.data(), lda, order + 1, a.data() + m * lda, replace.data(), replaced.data());
     for (std::size_t l = 0; l < lanes; ++l) {
@@ -239,16 +213,14 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
         for (std::size_t i = 0; i < m; ++i) {
           const std::size_t r = i + (i >= static_cast<std::size_t>(rows[l]) ? 1 : 0);
           const std::size_t c = j + (j >= static_cast<std::size_t>(cols[l]) ? 1 : 0);
-          if (i < n && j < n) {
-            EXPECT_EQ(number(v[(i + j * n) * lanes + l]), number(a[r + c * lda]))
-                << "minor lane " << l << " (" << i << ", " << j << ")";
-          }
-          EXPECT_EQ(number(replaced[(i + j * m) * lanes + l]),
-                    number(a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda]))
-              << "replaced lane " << l << " (" << i << ", " << j << ")";
+          if (i < n && j < n) want_v[(i + j * n) * lanes + l] = a[r + c * lda];
+          want_replaced[(i + j * m) * lanes + l] =
+              a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda];
         }
       }
     }
+    EXPECT_EQ(text(v), text(want_v)) << "load_minors";
+    EXPECT_EQ(text(replaced), text(want_replaced)) << "load_replaced";
   }
 }
 

@@ -1,9 +1,6 @@
 #include "com/com_support.hpp"
 
-#include <gtest/gtest.h>
-
-#include <limits>
-#include <stdexcept>
+#include <cmath>
 
 namespace nodrel::com::test {
 
@@ -25,9 +22,8 @@ Matrix matrix_of(const Rows& rows, LONG lower, double fill) {
 }
 
 Matrix vector_of(const std::vector<double>& values, LONG lower, double fill) {
-  const LONG border = lower == 0 ? 1 : 0;
-  Matrix m{{{lower, lower + static_cast<LONG>(values.size()) + border - 1}}, values};
-  if (border != 0) m.elements.insert(m.elements.begin(), fill);
+  Matrix m{{{lower, lower + static_cast<LONG>(values.size()) - (lower == 0 ? 0 : 1)}}, values};
+  if (lower == 0) m.elements.insert(m.elements.begin(), fill);
   return m;
 }
 
@@ -35,153 +31,83 @@ Matrix vector_of(const std::vector<double>& values, LONG lower, double fill) {
 
 std::wstring dll_path() {
   wchar_t buffer[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  std::wstring path(buffer, length);
+  const std::wstring path(buffer, GetModuleFileNameW(nullptr, buffer, MAX_PATH));
   return path.substr(0, path.find_last_of(L"\\/") + 1) + L"nodrel.dll";
 }
 
 const Dll& dll() {
-  static const Dll loaded = [] {
-    Dll d;
-    if (HMODULE module = LoadLibraryW(dll_path().c_str()); module != nullptr) {
-      // GetProcAddress returns a generic function pointer; the detour through
-      // void* keeps the conversion to the real signature free of warnings.
-      const auto entry = [module](const char* name) {
-        return reinterpret_cast<void*>(GetProcAddress(module, name));
-      };
-      d.get_class_object =
-          reinterpret_cast<decltype(d.get_class_object)>(entry("DllGetClassObject"));
-      d.can_unload_now = reinterpret_cast<decltype(d.can_unload_now)>(entry("DllCanUnloadNow"));
-    }
-    return d;
-  }();
+  // GetProcAddress returns a generic function pointer; the detour through
+  // void* keeps the conversion to the real signature free of warnings.
+  static const HMODULE module = LoadLibraryW(dll_path().c_str());
+  static const Dll loaded{reinterpret_cast<decltype(Dll::get_class_object)>(
+                              reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject"))),
+                          reinterpret_cast<decltype(Dll::can_unload_now)>(
+                              reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))};
   return loaded;
 }
 
-ComPtr<_Matr> create_matr() {
-  CLSID clsid{};
-  ComPtr<_Matr> matr;
-  if (FAILED(CLSIDFromProgID(L"Nodrel.Matr", &clsid)) ||
-      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__Matr,
-                              reinterpret_cast<void**>(matr.put())))) {
-    throw std::runtime_error("Nodrel.Matr cannot be created");
-  }
-  return matr;
-}
-
 void PrintTo(const Matrix& m, std::ostream* out) {
-  *out << "bounds";
-  for (const auto& [low, high] : m.bounds) *out << " " << low << ".." << high;
-  *out << ", elements";
-  for (double x : m.elements) *out << " " << x;
+  for (const auto& [low, high] : m.bounds) *out << low << ".." << high << " ";
+  *out << testing::PrintToString(m.elements);
 }
 
-Matrix in_matrix(const Rows& rows, LONG lower) { return matrix_of(rows, lower, kUnused); }
-Matrix in_vector(const std::vector<double>& values, LONG lower) {
-  return vector_of(values, lower, kUnused);
-}
+Matrix in_matrix(const Rows& rows, LONG lower) { return matrix_of(rows, lower, 99.0); }
+Matrix in_vector(const std::vector<double>& v, LONG lower) { return vector_of(v, lower, 99.0); }
 Matrix made(const Rows& rows) { return matrix_of(rows, 0, 0.0); }
 Matrix made_vector(const std::vector<double>& values) { return vector_of(values, 0, 0.0); }
 
 SAFEARRAY* make_array(const Matrix& m, VARTYPE element_type) {
   if (m.bounds.empty()) return nullptr;
-  std::vector<SAFEARRAYBOUND> bounds;
-  for (const auto& [low, high] : m.bounds)
-    bounds.push_back({static_cast<ULONG>(high - low + 1), low});
-  SAFEARRAY* array = SafeArrayCreate(element_type, static_cast<UINT>(bounds.size()), bounds.data());
-  void* data = nullptr;
-  SafeArrayAccessData(array, &data);
+  SAFEARRAYBOUND bounds[2] = {};
+  for (std::size_t d = 0; d < m.bounds.size(); ++d) {
+    bounds[d] = {static_cast<ULONG>(m.bounds[d].second - m.bounds[d].first + 1), m.bounds[d].first};
+  }
+  SAFEARRAY* array = SafeArrayCreate(element_type, static_cast<UINT>(m.bounds.size()), bounds);
   for (std::size_t k = 0; k < m.elements.size(); ++k) {
     if (element_type == VT_R8) {
-      static_cast<double*>(data)[k] = m.elements[k];
+      static_cast<double*>(array->pvData)[k] = m.elements[k];
     } else {
-      VARIANT& element = static_cast<VARIANT*>(data)[k];
-      V_VT(&element) = VT_R8;
-      V_R8(&element) = m.elements[k];
+      VARIANT* element = static_cast<VARIANT*>(array->pvData) + k;
+      V_VT(element) = VT_R8, V_R8(element) = m.elements[k];
     }
   }
-  SafeArrayUnaccessData(array);
   return array;
 }
 
 Matrix read_array(SAFEARRAY* array) {
   Matrix m;
-  if (array == nullptr) return m;
-  std::size_t count = 1;
-  for (UINT d = 1; d <= SafeArrayGetDim(array); ++d) {
-    LONG low = 0;
-    LONG high = 0;
-    SafeArrayGetLBound(array, d, &low);
-    SafeArrayGetUBound(array, d, &high);
+  std::size_t count = array != nullptr ? 1 : 0;
+  for (UINT d = 1; count != 0 && d <= SafeArrayGetDim(array); ++d) {
+    LONG low = 0, high = 0;
+    SafeArrayGetLBound(array, d, &low), SafeArrayGetUBound(array, d, &high);
     m.bounds.emplace_back(low, high);
     count *= static_cast<std::size_t>(high - low + 1);
   }
   VARTYPE type = VT_EMPTY;
-  SafeArrayGetVartype(array, &type);
-  void* data = nullptr;
-  SafeArrayAccessData(array, &data);
+  if (count != 0) SafeArrayGetVartype(array, &type);
   for (std::size_t k = 0; k < count; ++k) {
-    if (type == VT_R8) {
-      m.elements.push_back(static_cast<double*>(data)[k]);
-    } else {
-      const VARIANT& element = static_cast<VARIANT*>(data)[k];
-      EXPECT_EQ(V_VT(&element), VT_R8) << "element " << k;
-      m.elements.push_back(V_VT(&element) == VT_R8 ? V_R8(&element)
-                                                   : std::numeric_limits<double>::quiet_NaN());
-    }
+    const VARIANT* element = static_cast<const VARIANT*>(array->pvData) + k;
+    EXPECT_TRUE(type == VT_R8 || V_VT(element) == VT_R8) << "element " << k;
+    m.elements.push_back(type == VT_R8            ? static_cast<const double*>(array->pvData)[k]
+                         : V_VT(element) == VT_R8 ? V_R8(element)
+                                                  : NAN);
   }
-  SafeArrayUnaccessData(array);
   return m;
 }
 
-Var Var::number(double value) {
-  Var v;
-  V_VT(v.ptr()) = VT_R8;
-  V_R8(v.ptr()) = value;
-  return v;
+Var::Var(VARTYPE type, double number, const wchar_t* text) {
+  VariantInit(&value_);
+  switch (V_VT(&value_) = type) {
+    case VT_BSTR: V_BSTR(&value_) = SysAllocString(text); break;
+    case VT_I4: V_I4(&value_) = static_cast<LONG>(number); break;
+    case VT_BOOL: V_BOOL(&value_) = number != 0 ? VARIANT_TRUE : VARIANT_FALSE; break;
+    case VT_ERROR: V_ERROR(&value_) = DISP_E_PARAMNOTFOUND; break;
+    default: V_R8(&value_) = number;  // a Date's serial too
+  }
 }
 
-Var Var::text(const wchar_t* value) {
-  Var v;
-  V_VT(v.ptr()) = VT_BSTR;
-  V_BSTR(v.ptr()) = SysAllocString(value);
-  return v;
-}
-
-Var Var::missing() {
-  Var v;
-  V_VT(v.ptr()) = VT_ERROR;
-  V_ERROR(v.ptr()) = DISP_E_PARAMNOTFOUND;
-  return v;
-}
-
-Var Var::reference(VARIANT* variable) {
-  Var v;
-  V_VT(v.ptr()) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(v.ptr()) = variable;
-  return v;
-}
-
-Var Var::array(const Matrix& m, VARTYPE element_type) {
-  Var v;
-  V_VT(v.ptr()) = static_cast<VARTYPE>(VT_ARRAY | element_type);
-  V_ARRAY(v.ptr()) = make_array(m, element_type);
-  return v;
-}
-
-ErrorObject take_error_object() {
-  ErrorObject result;
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK || !info) return result;
-  result.present = true;
-  BSTR text = nullptr;
-  if (SUCCEEDED(info->GetSource(&text))) result.source = text_of(text);
-  SysFreeString(text);
-  text = nullptr;
-  if (SUCCEEDED(info->GetDescription(&text))) result.description = text_of(text);
-  SysFreeString(text);
-  info->GetGUID(&result.guid);
-  return result;
+Var::Var(const Matrix& m, VARTYPE element_type) : Var(VT_ARRAY | element_type) {
+  V_ARRAY(&value_) = make_array(m, element_type);
 }
 
 std::wstring text_of(BSTR text) {

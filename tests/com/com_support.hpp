@@ -3,6 +3,7 @@
 #ifndef NODREL_TESTS_COM_COM_SUPPORT_HPP
 #define NODREL_TESTS_COM_COM_SUPPORT_HPP
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <ostream>
@@ -26,9 +27,6 @@ struct Dll {
 };
 const Dll& dll();
 
-// A new Matr created through the registry, by ProgID, as clients create it.
-ComPtr<_Matr> create_matr();
-
 using Rows = std::vector<std::vector<double>>;
 
 // An array's contents: (lower, upper) per dimension, first dimension first,
@@ -43,12 +41,11 @@ void PrintTo(const Matrix& m, std::ostream* out);
 
 // Matrices and vectors hold their data at indices 1..n. With lower bound 0
 // the caller's array also has a row 0 and a column 0 (an element 0) filled
-// with kUnused, a value no method may read, and that a method working in
-// place leaves there.
-inline constexpr double kUnused = 99.0;
+// with 99, a value no method may read, and that a method working in place
+// leaves there. made() and made_vector() are arrays as the component makes
+// them: bounds from 0, zeros in row 0 and column 0.
 Matrix in_matrix(const Rows& rows, LONG lower);
 Matrix in_vector(const std::vector<double>& values, LONG lower);
-// As the component makes them: bounds from 0, zeros in row 0 and column 0.
 Matrix made(const Rows& rows);
 Matrix made_vector(const std::vector<double>& values);
 
@@ -58,22 +55,20 @@ SAFEARRAY* make_array(const Matrix& m, VARTYPE element_type);
 // The contents of an array of doubles, or of variants that must all hold doubles.
 Matrix read_array(SAFEARRAY* array);
 
-// An owned VARIANT.
+// An owned VARIANT: of `type` holding `number` (a Boolean true when it is
+// not 0, a Date its serial) or `text`, or for VT_ERROR an argument left out;
+// a script's reference to `variable`; an array made by make_array().
 class Var {
  public:
-  Var() { VariantInit(&value_); }
-  Var(Var&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
+  explicit Var(VARTYPE type = VT_EMPTY, double number = 0, const wchar_t* text = nullptr);
+  explicit Var(VARIANT* variable) : Var(VT_BYREF | VT_VARIANT) { V_VARIANTREF(&value_) = variable; }
+  Var(const Matrix& m, VARTYPE element_type);
   Var(const Var&) = delete;
   Var& operator=(const Var&) = delete;
-  ~Var() { VariantClear(&value_); }
+  // Fails on an array the server freed already (its freed block, filled by
+  // Wine's heap checking, reads as locked).
+  ~Var() { EXPECT_EQ(VariantClear(&value_), S_OK) << "a value of the caller's cannot be freed"; }
   VARIANT* ptr() noexcept { return &value_; }
-  static Var number(double value);
-  static Var text(const wchar_t* value);
-  static Var missing();
-  // A script's reference to `variable`.
-  static Var reference(VARIANT* variable);
-  // An array made by make_array().
-  static Var array(const Matrix& m, VARTYPE element_type);
 
  private:
   VARIANT value_;
@@ -83,15 +78,6 @@ class Var {
 constexpr HRESULT runtime_error(int number) {
   return static_cast<HRESULT>(0x800A0000u + static_cast<unsigned>(number));
 }
-
-// The thread's error object, taken (and so cleared) by GetErrorInfo.
-struct ErrorObject {
-  bool present = false;
-  std::wstring source;
-  std::wstring description;
-  GUID guid{};
-};
-ErrorObject take_error_object();
 
 // The text of a BSTR that may be null.
 std::wstring text_of(BSTR text);

@@ -3,8 +3,8 @@
 // alone gets. Objects share nothing but the process's state: the default
 // platform, the locale and the message table; the tsan preset runs this
 // under ThreadSanitizer, which reports any unsynchronised access to them,
-// the threads of calls large enough to be split among them (mMult and mInv
-// at orders where they split their work, on three threads): they keep the
+// the threads of calls large enough to be split among them (mMult, mDet and
+// mInv at orders where they split their work, on three threads): they keep the
 // bits of a single thread, and not one thread is left once they return.
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ namespace {
 DoubleArray wavy(std::int32_t n, int seed) {
   DoubleArray a = DoubleArray::zeros(n, n);
   for (std::int32_t j = 1; j <= n; ++j) {
-    for (std::int32_t i = 1; i <= n; ++i) a(i, j) = std::sin(seed * 0.37 + i * 7.1 + j * 3.3);
+    for (std::int32_t i = 1; i <= n; ++i) a(i, j) = std::sin(seed * 0.37 + i * 7.1 + j * i);
   }
   return a;
 }
@@ -35,9 +35,9 @@ DoubleArray wavy(std::int32_t n, int seed) {
 // Every method once, in table order, with arguments of the kinds the table
 // gives it (vectors where the name says so); mPrint prints to a text box of
 // the thread's own. Then a run-time error, described from the one table,
-// and a product and an inverse large enough to be split.
+// and a product, an inverse and a determinant large enough to be split.
 std::string every_method(int rounds) {
-  static const DoubleArray a = wavy(200, 1), b = wavy(200, 2), c = wavy(48, 3);
+  static const DoubleArray a = wavy(200, 1), b = wavy(200, 2), c = wavy(48, 3), d = wavy(240, 4);
   Matr m;
   fakes::Log log;
   auto box = std::make_shared<fakes::FakeTextBox>(log);
@@ -76,7 +76,7 @@ std::string every_method(int rounds) {
     DoubleArray product, inverse = c;
     m.mMult(product, a, b);
     m.mInv(inverse);
-    seen += show(product) + show(inverse);
+    seen += show(product) + show(inverse) + number(m.mDet(d));
   }
   return seen;
 }
@@ -99,7 +99,7 @@ TEST(ConcurrentClients, ThreadsGetWhatOneThreadGetsAndLeaveNoThread) {
   for (std::string& s : seen) threads.emplace_back([&s] { s = every_method(2); });
   for (std::thread& t : threads) t.join();
   numeric::force_thread_count(0);
-  EXPECT_GE(numeric::split_calls(), splits + 2 * 2 * seen.size());
+  EXPECT_GE(numeric::split_calls(), splits + 3 * 2 * seen.size());
   EXPECT_EQ(threads_of_process(), before);
   for (const std::string& s : seen) EXPECT_EQ(s, alone);
 }

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <cstddef>
 #include <cstring>
 #include <new>
 #include <random>
@@ -25,21 +24,18 @@ struct ForcedThreads {
 };
 
 // Each index visited once, chunks on grain boundaries, one thread per
-// chunk with the caller's among them, and a call nested in a chunk never
-// split.
+// chunk with the caller's among them, and a call nested in a chunk split
+// only when its caller ran whole.
 TEST(ParallelFor, ChunksCoverTheRangeOnceOnAThreadEach) {
-  struct Case {
+  const struct {
     unsigned threads;
     std::size_t count, grain;
     std::uint64_t work;
     std::size_t chunks;
-  };
-  const Case cases[] = {
-      {1, 100, 1, kParallelWorkFrom, 1},      {2, 100, 1, kParallelWorkFrom, 2},
-      {3, 100, 24, kParallelWorkFrom, 3},     {3, 30, 24, kParallelWorkFrom, 2},
-      {3, 100, 1, kParallelWorkFrom - 1, 1},  {3, 2, 1, kParallelWorkFrom, 2},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {{1, 100, 1, kParallelWorkFrom, 1},     {2, 100, 1, kParallelWorkFrom, 2},
+               {3, 100, 24, kParallelWorkFrom, 3},    {3, 30, 24, kParallelWorkFrom, 2},
+               {3, 100, 1, kParallelWorkFrom - 1, 1}, {3, 2, 1, kParallelWorkFrom, 2}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.threads << " threads, count " << c.count << ", grain "
                                     << c.grain << ", work " << c.work);
     ForcedThreads forced(c.threads);
@@ -57,21 +53,17 @@ TEST(ParallelFor, ChunksCoverTheRangeOnceOnAThreadEach) {
         if (b == 0 && e != 4) ++split_inside;
       });
     });
-    std::set<std::size_t> starts(begins.begin(), begins.end());
-    std::set<std::thread::id> threads(ids.begin(), ids.end());
+    const std::set<std::size_t> starts(begins.begin(), begins.end());
+    const std::set<std::thread::id> threads(ids.begin(), ids.end());
     for (const auto& v : visits) EXPECT_EQ(v.load(), 1);
     for (const std::size_t b : starts) EXPECT_EQ(b % c.grain, 0u);
     EXPECT_EQ(starts.size(), c.chunks);
     EXPECT_EQ(threads.size(), c.chunks);
     EXPECT_EQ(threads.count(std::this_thread::get_id()), 1u);
-    // Only a call that ran whole may split the call nested in it.
     EXPECT_EQ(split_inside.load(), c.chunks == 1 && c.threads > 1 ? 1 : 0);
   }
-}
-
-TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
+  // A chunk's exception reaches the caller after the other chunks ended.
   for (const std::size_t failing : {0u, 2u}) {
-    SCOPED_TRACE(failing);
     ForcedThreads forced(3);
     std::atomic<int> finished{0};
     EXPECT_THROW(parallel_for(3, 1, kParallelWorkFrom,
@@ -81,73 +73,79 @@ TEST(ParallelFor, AChunksExceptionReachesTheCallerAfterTheJoin) {
                                 ++finished;
                               }),
                  std::bad_alloc);
-    EXPECT_EQ(finished.load(), 2);
+    EXPECT_EQ(finished.load(), 2) << failing;
   }
 }
 
-// Column-major, rows x cols: reals in -1..1 scaled so that determinants of
-// order `rows` stay far from overflow, or integers in -3..3, whose ties send
-// the inverse's and Cramer's minors their own ways early.
-std::vector<double> random_block(std::size_t rows, std::size_t cols, bool integers) {
-  std::mt19937_64 engine(rows * 1000 + cols);
-  std::uniform_int_distribution<int> small(-3, 3);
-  std::uniform_real_distribution<double> real(-1.0, 1.0);
-  const double n = static_cast<double>(rows);
-  const double scale = std::exp(-(0.5 * std::lgamma(n + 1.0) - 0.5 * n * std::log(3.0)) / n);
-  std::vector<double> v(rows * cols);
-  for (double& x : v) x = integers ? small(engine) : real(engine) * scale;
-  return v;
-}
-
-enum class Engine { kProduct, kInverse, kCramer };
-
-// An engine on random blocks around order n: the blocks and the outputs
-// after the call, its outcome last. (The product's a is n x n+10, b
-// n+10 x n+20; the others are of order n.)
-std::vector<double> run(Engine engine, std::size_t n, bool integers) {
-  std::vector<double> a = random_block(n, n + 10, integers), b = random_block(n + 10, n + 20, false);
-  std::vector<double> out(n * (n + 20));
-  const ConstBlock square{a.data(), n, n, n};
-  Outcome o = Outcome::kDone;
-  switch (engine) {
-    case Engine::kProduct:
-      o = multiply({a.data(), n, n, n + 10}, {b.data(), n + 10, n + 10, n + 20},
-                   {out.data(), n, n, n + 20});
-      break;
-    case Engine::kInverse: o = inverse(square, {out.data(), n, n, n}); break;
-    case Engine::kCramer: o = cramer(square, b.data(), out.data()); break;
-  }
-  a.insert(a.end(), out.begin(), out.end());
-  a.push_back(static_cast<double>(o));
-  return a;
+// A member's exception ends the others' syncs and reaches the caller once
+// every member has returned.
+TEST(ParallelFor, ATeamMembersExceptionEndsTheOthersAndReachesTheCaller) {
+  ForcedThreads forced(3);
+  std::atomic<int> ended{0};
+  const auto body = [&](Team& team, std::size_t member) {
+    if (member == 2 && team.sync()) throw std::bad_alloc();
+    while (team.sync()) continue;
+    ++ended;
+  };
+  EXPECT_THROW(run_team(kParallelWorkFrom, body), std::bad_alloc);
+  EXPECT_EQ(ended.load(), 2);
 }
 
 // Every engine that splits its work gives the bits of the single thread
-// with 2 and 3 threads, at orders where it does split.
+// with 2 and 3 threads, at orders where it does split: the product of an
+// n x n+10 and an n+10 x n+20 block, the elimination and the inverse and
+// Cramer's rule of order n, the diagonal reduction of an n x n+10 block, on
+// reals scaled so that determinants stay far from overflow, or on integers
+// in -3..3, whose ties send the minors their own ways early.
 TEST(ParallelFor, EnginesGiveTheSameBitsForAnyThreadCount) {
-  const struct {
-    Engine engine;
-    std::size_t n;
-    bool integers;
-  } cases[] = {
-      {Engine::kProduct, 160, false}, {Engine::kInverse, 40, false},
-      {Engine::kInverse, 40, true},   {Engine::kCramer, 80, false},
-      {Engine::kCramer, 80, true},
+  enum Engine { kProduct, kElimination, kDiagonal, kInverse, kCramer };
+  const auto run = [](Engine engine, std::size_t n, bool integers) {
+    std::mt19937_64 random(n);
+    const double scale = std::exp(-(0.5 * std::lgamma(n + 1.0) - 0.5 * n * std::log(3.0)) / n);
+    std::vector<double> a(n * (n + 10)), b((n + 10) * (n + 20)), out(n * (n + 20));
+    for (double& x : a)
+      x = integers ? static_cast<double>(random() % 7) - 3.0
+                   : scale * std::ldexp(static_cast<double>(random() >> 11), -52) - scale;
+    for (double& x : b) x = std::ldexp(static_cast<double>(random() >> 11), -52) - 1.0;
+    const ConstBlock square{a.data(), n, n, n};
+    const auto order = static_cast<std::int32_t>(n);
+    Outcome o = Outcome::kDone;
+    PivotProduct det;
+    switch (engine) {
+      case kProduct:
+        o = multiply({a.data(), n, n, n + 10}, {b.data(), n + 10, n + 10, n + 20},
+                     {out.data(), n, n, n + 20});
+        break;
+      case kElimination:
+        eliminate(a.data(), n, order, order, det);
+        out = {det.product, static_cast<double>(det.exchanges), det.zero ? 1.0 : 0.0};
+        break;
+      case kDiagonal: o = reduce_diagonal({a.data(), n, n, n + 10}); break;
+      case kInverse: o = inverse(square, {out.data(), n, n, n}); break;
+      case kCramer: o = cramer(square, b.data(), out.data()); break;
+    }
+    a.insert(a.end(), out.begin(), out.end());
+    a.push_back(static_cast<double>(o));
+    return a;
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "engine " << static_cast<int>(c.engine) << ", order " << c.n
-                                    << (c.integers ? ", integers" : ", reals"));
-    force_thread_count(1);
-    const std::vector<double> alone = run(c.engine, c.n, c.integers);
-    EXPECT_EQ(alone.back(), static_cast<double>(Outcome::kDone));
-    for (const unsigned threads : {2u, 3u}) {
-      SCOPED_TRACE(testing::Message() << threads << " threads");
-      ForcedThreads forced(threads);
-      const std::uint64_t splits = split_calls();
-      const std::vector<double> split = run(c.engine, c.n, c.integers);
-      EXPECT_GT(split_calls(), splits);
-      ASSERT_EQ(split.size(), alone.size());
-      EXPECT_EQ(std::memcmp(split.data(), alone.data(), alone.size() * sizeof(double)), 0);
+  const std::size_t orders[] = {160, 400, 400, 40, 80};
+  for (const Engine engine : {kProduct, kElimination, kDiagonal, kInverse, kCramer}) {
+    for (const bool integers : {false, true}) {
+      const std::size_t n = orders[engine];
+      SCOPED_TRACE(testing::Message()
+                   << "engine " << engine << (integers ? ", integers" : ", reals"));
+      force_thread_count(1);
+      const std::vector<double> alone = run(engine, n, integers);
+      EXPECT_EQ(alone.back(), static_cast<double>(Outcome::kDone));
+      for (const unsigned threads : {2u, 3u}) {
+        ForcedThreads forced(threads);
+        const std::uint64_t splits = split_calls();
+        const std::vector<double> split = run(engine, n, integers);
+        EXPECT_GT(split_calls(), splits) << threads << " threads";
+        ASSERT_EQ(split.size(), alone.size());
+        EXPECT_EQ(std::memcmp(split.data(), alone.data(), alone.size() * sizeof(double)), 0)
+            << threads << " threads";
+      }
     }
   }
 }

@@ -1,8 +1,8 @@
 // The default POSIX platform's files, for real, on disk. The message box and
 // the About box on a terminal are the host's end-to-end test's
 // (tests/cli/e2e_test.cpp); the clipboard on a real display is
-// clipboard_x11_test.cpp's; the refusals of files and of a clipboard without
-// a display or a tool are hardening/destination_faults_test.cpp's.
+// tests/about/desktop_test.cpp's; the refusals of files and of a clipboard
+// without a display or a tool are hardening/destination_faults_test.cpp's.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 

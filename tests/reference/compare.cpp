@@ -4,10 +4,14 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include "fastpath/driver.hpp"
+#include "nodrel/error.hpp"
+#include "numeric/parallel.hpp"
 
 namespace nodrel::reference {
 
@@ -155,34 +159,94 @@ DoubleArray Inputs::odd_shape() {
   }
 }
 
-void prime(nodrel::Matr& production, Matr& reference, std::int32_t code) {
-  DoubleArray scratch = DoubleArray::zeros(2, 2);
-  switch (code) {
-    case 1: production.mSum(scratch, DoubleArray::zeros(1, 2), DoubleArray::zeros(2, 1)); break;
-    case 3: production.mMatrIsUnit(DoubleArray::zeros(1, 2)); break;
-    case 4: production.mInv(scratch); break;
-    default: break;
-  }
-  reference.err_code = code;
+namespace {
+
+// Each name is one call; a name that is none of them calls nothing.
+double apply(nodrel::Matr& m, const std::string& call, Args& a) {
+  DoubleArray& d = a[0];
+  if (call == "mDet") return m.mDet(d);
+  if (call == "mMatrIsSing") return m.mMatrIsSing(d);
+  if (call == "mInv") m.mInv(d);
+  if (call == "mDivd(A,B,A)") m.mDivd(d, a[1], d);
+  if (call == "mSist") m.mSist(d, a[1], a[2]);
+  if (call == "mSist(b,A,b)") m.mSist(d, a[1], d);
+  if (call == "mDiag") m.mDiag(d);
+  if (call == "mMult") m.mMult(d, a[1], a[2]);
+  if (call == "mMult(A,A,B)") m.mMult(d, d, a[1]);
+  if (call == "mMult(A,B,A)") m.mMult(d, a[1], d);
+  if (call == "mMultVett") m.mMultVett(d, a[1], a[2]);
+  if (call == "mMultVett(v,M,v)") m.mMultVett(d, a[1], d);
+  if (call == "mSum") m.mSum(d, a[1], a[2]);
+  if (call == "mDiff") m.mDiff(d, a[1], a[2]);
+  if (call == "mProdScal") m.mProdScal(d, a[1](1));
+  if (call == "mTrasp(A,A)") m.mTrasp(d, d);
+  return 0.0;
 }
 
-std::string describe(const std::vector<DoubleArray>& arrays) {
-  std::string s;
-  for (const DoubleArray& a : arrays) s += "\n  " + show(a);
+std::vector<double> numbers(std::string text) {
+  std::vector<double> values;
+  char* end = nullptr;
+  for (const char* p = text.c_str();; p = end) {
+    const double x = std::strtod(p, &end);
+    if (end == p) return values;
+    values.push_back(x);
+  }
+}
+
+}  // namespace
+
+Outcome run(const std::string& call, Args arrays, bool checked, std::int32_t primed,
+            unsigned threads) {
+  nodrel::Matr m;
+  DoubleArray scratch = DoubleArray::zeros(2, 2);
+  if (primed == 1) m.mSum(scratch, DoubleArray::zeros(1, 2), DoubleArray::zeros(2, 1));
+  if (primed == 3) leave_code_3(m);
+  if (primed == 4) m.mInv(scratch);
+  detail::fast::force_checked_loops(checked);
+  numeric::force_thread_count(threads);
+  Outcome o;
+  try {
+    o.result = apply(m, call, arrays);
+  } catch (const Error& e) {
+    o.error = e.code();
+  }
+  detail::fast::force_checked_loops(false);
+  numeric::force_thread_count(0);
+  o.err_code = m.ErrCode();
+  o.arrays = std::move(arrays);
+  return o;
+}
+
+std::string describe(const Outcome& o, const Args& before) {
+  std::string s = std::to_string(o.error) + "/" + std::to_string(o.err_code) + " ";
+  s += number(o.result);
+  for (std::size_t k = 0; k < o.arrays.size(); ++k) {
+    const std::string text = show(o.arrays[k]).substr(std::string("DoubleArray ").size());
+    s += " | " + (k < before.size() && show(before[k]) == show(o.arrays[k]) ? "=" : text);
+  }
   return s;
 }
 
-std::string describe(const Outcome& o) {
-  return "error " + std::to_string(o.error) + ", ErrCode " + std::to_string(o.err_code) +
-         ", result " + number(o.result) + describe(o.arrays);
+DoubleArray M(const char* rows) {
+  std::vector<std::vector<double>> m;
+  const std::string text = rows;
+  for (std::size_t from = 0; from < text.size();) {
+    const std::size_t to = std::min(text.find(';', from), text.size());
+    m.push_back(numbers(text.substr(from, to - from)));
+    from = to + 1;
+  }
+  return m.empty() ? DoubleArray() : DoubleArray::matrix(m);
 }
 
-std::string outcome_difference(const Outcome& production, const Outcome& reference) {
-  const std::string p = describe(production), r = describe(reference);
-  if (p == r) return "";
-  const std::size_t at = std::mismatch(p.begin(), p.end(), r.begin(), r.end()).first - p.begin();
-  const std::size_t from = at < 80 ? 0 : at - 80;
-  return "\n  production ..." + p.substr(from, 160) + "\n  reference  ..." + r.substr(from, 160);
+DoubleArray V(const char* values) { return DoubleArray::vector(numbers(values)); }
+
+void expect_worked(const std::vector<Worked>& rows) {
+  for (const Worked& row : rows) {
+    SCOPED_TRACE(std::string(row.call) + " -> " + row.outcome);
+    for (const bool checked : {false, true}) {
+      EXPECT_EQ(describe(run(row.call, row.args, checked), row.args), row.outcome) << checked;
+    }
+  }
 }
 
 }  // namespace nodrel::reference

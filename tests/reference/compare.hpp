@@ -1,7 +1,10 @@
-// The randomized comparison of the production methods with the reference
-// transcription: random inputs of every shape the methods meet, and the
-// outcome of one call (error number, ErrCode, result, and every argument
-// array afterwards) compared bit for bit.
+// The methods that have a fast path held against their own checked loops:
+// random inputs of every shape the methods meet, each call made once as
+// usual (the engines, the kernels this processor runs, and now and then
+// three threads) and once with the checked loops forced, and the outcome
+// (error number, ErrCode, result, and every argument array afterwards)
+// compared bit for bit. The checked loops themselves are pinned by worked
+// tables of exact values, each row run both ways.
 #ifndef NODREL_TESTS_REFERENCE_COMPARE_HPP
 #define NODREL_TESTS_REFERENCE_COMPARE_HPP
 
@@ -12,16 +15,15 @@
 #include <random>
 #include <set>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "nodrel/double_array.hpp"
-#include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
-#include "reference/reference.hpp"
 #include "support/values.hpp"
 
 namespace nodrel::reference {
+
+using Args = std::vector<DoubleArray>;
 
 // What the elements of one random matrix are drawn from.
 enum class Family {
@@ -70,77 +72,49 @@ struct Outcome {
   int error = 0;  // the run-time error number, 0 when the call succeeded
   std::int32_t err_code = 0;
   double result = 0.0;  // a returned number, a flag as 0 or 1, else 0
-  std::vector<DoubleArray> arrays;
+  Args arrays;
 };
 
-// Gives both objects the ErrCode `code` (0, 1, 3 or 4) before a call, so
-// that the methods that leave it untouched, or set it late, show it.
-void prime(nodrel::Matr& production, Matr& reference, std::int32_t code);
-
-template <typename Object, typename Call>
-Outcome run(Object& m, std::vector<DoubleArray> arrays, const Call& call) {
-  Outcome o;
-  try {
-    if constexpr (std::is_void_v<decltype(call(m, arrays))>) {
-      call(m, arrays);
-    } else {
-      o.result = static_cast<double>(call(m, arrays));
-    }
-  } catch (const Error& e) {
-    o.error = e.code();
-  }
-  if constexpr (std::is_same_v<Object, Matr>) {
-    o.err_code = m.err_code;
-  } else {
-    o.err_code = m.ErrCode();
-  }
-  o.arrays = std::move(arrays);
-  return o;
-}
+// The call named `call` on the arrays: "mDet" and the like take them in
+// order (a scalar argument is element 1 of a vector); "mSist(b,A,b)",
+// "mMult(A,B,A)" and the like pass a[0] again where the name repeats it.
+// With `checked`, only the checked loops run; otherwise now and then with
+// three threads. ErrCode is `primed` (0, 1, 3 or 4) before the call.
+Outcome run(const std::string& call, Args arrays, bool checked, std::int32_t primed = 3,
+            unsigned threads = 0);
 
 // The outcome as text: every bit of every value, except that any NaN is any
 // other NaN (which operand's payload the hardware propagates is the
-// compiler's choice).
-std::string describe(const Outcome& o);
-std::string describe(const std::vector<DoubleArray>& arrays);
-// Empty when the outcomes agree, else where they part.
-std::string outcome_difference(const Outcome& production, const Outcome& reference);
+// compiler's choice): "error/ErrCode result | array | array ...", where an
+// array that is as it was `before` the call reads "=".
+std::string describe(const Outcome& o, const Args& before = {});
 
 // How often each run-time error (0 for success) and each ErrCode was seen.
 struct Tally {
   std::string method;
   std::map<int, int> errors;
   std::map<int, int> codes;
-  int true_answers = 0;   // successful calls that returned 1 (a flag's true)
-  int false_answers = 0;  // successful calls that returned 0
 };
 
-// Runs `trials` random cases of one method on both objects and reports
-// every disagreement (at most a few per method).
-// `make` draws the arguments, `call` applies the method to either object.
-template <typename Make, typename Call>
-Tally compare_method(const char* name, int trials, Inputs& in, const Make& make, const Call& call) {
-  Tally tally;
-  tally.method = name;
+// Runs `trials` random cases of one call both ways and reports every
+// disagreement (at most a few per call). `make` draws the arguments.
+template <typename Make>
+Tally compare_method(const char* call, int trials, Inputs& in, const Make& make) {
+  Tally tally{call, {}, {}};
   int disagreements = 0;
   for (int t = 0; t < trials && disagreements < 3; ++t) {
-    const std::vector<DoubleArray> args = make(in);
+    const Args args = make(in);
     const std::int32_t primed = std::vector<std::int32_t>{0, 1, 3, 4}[in.pick(4)];
-    nodrel::Matr production;
-    Matr reference;
-    prime(production, reference, primed);
-    const Outcome p = run(production, args, call);
-    const Outcome r = run(reference, args, call);
-    const std::string difference = outcome_difference(p, r);
-    if (!difference.empty()) {
+    const Outcome fast = run(call, args, false, primed, t % 3 == 2 ? 3 : 0);
+    const std::string p = describe(fast), r = describe(run(call, args, true, primed));
+    if (p != r) {
       ++disagreements;
-      ADD_FAILURE() << name << ", trial " << t << ", ErrCode before " << primed << ":" << difference
-                    << "\ninputs:" << describe(args).substr(0, 4000);
+      ADD_FAILURE() << call << ", trial " << t << ", ErrCode before " << primed
+                    << ":\n  fast paths    " << p.substr(0, 4000) << "\n  checked loops "
+                    << r.substr(0, 4000);
     }
-    ++tally.errors[p.error];
-    ++tally.codes[p.err_code];
-    if (p.error == 0 && p.result == 1.0) ++tally.true_answers;
-    if (p.error == 0 && p.result == 0.0) ++tally.false_answers;
+    ++tally.errors[fast.error];
+    ++tally.codes[fast.err_code];
   }
   return tally;
 }
@@ -153,10 +127,22 @@ inline void expect_seen(const Tally& t, const std::set<int>& errors,
     EXPECT_TRUE(t.errors.count(w)) << t.method << ": no call ended with error " << w;
   for (int w : codes) EXPECT_TRUE(t.codes.count(w)) << t.method << ": ErrCode " << w << " unseen";
 }
-inline void expect_both_answers(const Tally& t) {
-  EXPECT_GT(t.true_answers, 0) << t.method << " never answered true";
-  EXPECT_GT(t.false_answers, 0) << t.method << " never answered false";
-}
+
+// A matrix from rows of numbers ("1 2;3 4", bounds 1..; strtod's texts, so
+// "inf", "nan" and "0x1p-24" too), or a vector ("1 2", bounds 1..).
+DoubleArray M(const char* rows);
+DoubleArray V(const char* values);
+
+// One worked example: the call, its arguments, and its outcome as described
+// above, with ErrCode 3 before the call. Each row runs with the fast paths
+// and with the checked loops only (`checked` in a failure), and both must
+// give the row's outcome.
+struct Worked {
+  const char* call;
+  Args args;
+  std::string outcome;
+};
+void expect_worked(const std::vector<Worked>& rows);
 
 }  // namespace nodrel::reference
 

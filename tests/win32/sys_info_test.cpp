@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <tuple>
 
 #include "nodrel/error.hpp"
 #include "platform/win32/sys_info.hpp"
@@ -35,82 +34,69 @@ LONG WINAPI close_key(HKEY key) {
 }
 const RegistryFunctions kRecorded{open_key, query_value, close_key};
 
-TEST(Win32SysInfo, KeyValuesAsText) {
-  const char* const kKey = "Software\\NodrelTest";
-  const struct {
-    const char* what;
-    DWORD type;
-    std::string data;  // none: the key lacks the value
-    std::string result;
-  } rows[] = {
-      {"string with its zero", REG_SZ, std::string("C:\\x.exe", 9), "1 C:\\x.exe"},
-      {"string without a zero", REG_SZ, "abc", "1 abc"},
-      {"32-bit number", REG_DWORD, std::string("\x2A\x01\0\0", 4), "1 298"},
-      {"another type leaves the text", REG_BINARY, "\x01\x02", "1 before"},
-      {"longer than the buffer", REG_SZ, std::string(1024, 'x') + '\0', "0 "},
-      {"no value", REG_NONE, "", "0 "},
-      {"a value of zero bytes is an error", REG_SZ, "", "error 5"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.what);
-    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-    HKEY created = nullptr;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, &created), ERROR_SUCCESS);
-    RegCloseKey(created);
-    if (row.type != REG_NONE) {
-      ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "V", row.type, row.data.data(),
-                                static_cast<DWORD>(row.data.size())),
-                ERROR_SUCCESS);
-    }
-    calls.clear();
-    std::string value = "before", got;
-    try {
-      got = std::to_string(GetKeyValue(kRecorded, HKEY_CURRENT_USER, kKey, "V", value)) + " " +
-            value;
-    } catch (const Error& e) {
-      got = "error " + std::to_string(e.code());
-    }
-    EXPECT_EQ(got, row.result);
-    // Read rights alone, and the key closed whatever happened.
-    EXPECT_EQ(calls, std::string("|open ") + kKey + " 0x20019|query V|close");
-  }
-  RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
-}
-
+// The tool's path as the first key's value, of any type that gives a text;
+// else <folder>\MSINFO32.EXE from the second key, when that is a file. Each
+// key is opened with read rights alone (KEY_READ, 0x20019) and closed
+// whatever happened; a value of zero bytes is run-time error 5.
 TEST(Win32SysInfo, TheToolByThePathThenByTheFolder) {
-  const std::string first = "HKLM\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO 0x20019";
-  const std::string second = "HKLM\\SOFTWARE\\Microsoft\\Shared Tools Location 0x20019";
+  const char* const path_key = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+  const char* const folder_key = "SOFTWARE\\Microsoft\\Shared Tools Location";
+  const std::string first = std::string("|open HKLM\\") + path_key + " 0x20019",
+                    second = std::string("|open HKLM\\") + folder_key + " 0x20019";
   char self[MAX_PATH] = "";
   const std::string here =
       std::filesystem::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
           .parent_path()
           .string();
+  constexpr DWORD kNoKey = 0xFFFFFFFF;
+  const std::string tool = here + "\\tool\\MSINFO32.EXE", by_folder = "|close 0" + second;
   const struct {
-    std::string path, folder;  // the two values; empty: not set
+    DWORD type;                // of the path's value; 0: no key, REG_NONE: a key without the value
+    std::string path, folder;  // the values; an empty folder: none
     std::string tool, calls;
   } rows[] = {
-      {"C:\\t.exe", here + "\\tool", "C:\\t.exe", "|open " + first + "|query PATH|close"},
-      {"", here + "\\tool", here + "\\tool\\MSINFO32.EXE",
-       "|open " + first + "|close 0|open " + second + "|query MSINFO|close"},
-      {"", here, "", "|open " + first + "|close 0|open " + second + "|query MSINFO|close"},
-      {"", "", "", "|open " + first + "|close 0|open " + second + "|close 0"},
+      {REG_SZ, std::string("C:\\t.exe", 9), here + "\\tool", "C:\\t.exe",
+       first + "|query PATH|close"},  // with its zero
+      {REG_SZ, "abc", "", "abc", first + "|query PATH|close"},
+      {REG_DWORD, std::string("\x2A\x01\0\0", 4), "", "298", first + "|query PATH|close"},
+      {REG_BINARY, "\x01\x02", here + "\\tool", "", first + "|query PATH|close"},  // no text
+      {REG_SZ, "", "", "error 5", first + "|query PATH|close"},
+      {REG_SZ, std::string(1024, 'x') + '\0', here + "\\tool", tool,
+       first + "|query PATH|close" + second + "|query MSINFO|close"},  // longer than the buffer
+      {REG_NONE, "", "", "", first + "|query PATH|close" + second + "|close 0"},
+      {kNoKey, "", here + "\\tool", tool, first + by_folder + "|query MSINFO|close"},
+      {kNoKey, "", here, "", first + by_folder + "|query MSINFO|close"},
+      {kNoKey, "", "", "", first + by_folder + "|close 0"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.calls);
-    for (const auto& [key, name, value] :
-         {std::tuple{"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", row.path},
-          std::tuple{"SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", row.folder}}) {
-      RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-      if (value.empty()) continue;
-      RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, name, REG_SZ, value.c_str(),
-                      static_cast<DWORD>(value.size() + 1));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path_key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, folder_key);
+    HKEY created = nullptr;
+    if (row.type != kNoKey &&
+        RegCreateKeyA(HKEY_LOCAL_MACHINE, path_key, &created) == ERROR_SUCCESS) {
+      RegCloseKey(created);
+    }
+    if (row.type != kNoKey && row.type != REG_NONE) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, path_key, "PATH", row.type, row.path.data(),
+                      static_cast<DWORD>(row.path.size()));
+    }
+    if (!row.folder.empty()) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, folder_key, "MSINFO", REG_SZ, row.folder.c_str(),
+                      static_cast<DWORD>(row.folder.size() + 1));
     }
     calls.clear();
-    EXPECT_EQ(find_sys_info_tool(kRecorded), row.tool);
+    std::string found;
+    try {
+      found = find_sys_info_tool(kRecorded);
+    } catch (const Error& e) {
+      found = "error " + std::to_string(e.code());
+    }
+    EXPECT_EQ(found, row.tool);
     EXPECT_EQ(calls, row.calls);
   }
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Shared Tools Location");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, path_key);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, folder_key);
 }
 
 }  // namespace
