@@ -12,6 +12,7 @@
 #include <cctype>
 #include <filesystem>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -63,11 +64,14 @@ TEST(DestinationFaultTest, FilesAndTheClipboardFailAfterPerifIsWritten) {
   const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   fs::permissions(read_only, write, fs::perm_options::remove);
   fs::permissions(dir, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+  std::ofstream(dir / "plain").close();
   const struct {
     std::string perif, described, env;
     int number;
   } cases[] = {
       {(dir / "missing" / "x.txt").string(), "", "", 76},
+      {(dir / "plain" / "x.txt").string(), "", "", 76},
+      {"", "", "", 75},
       {dir.string(), "", "", 75},
       {(dir / "x").string() + std::string(1, '\0') + "y", "", "", 52},
       {"/dev/full", "", "", 61},
@@ -78,8 +82,9 @@ TEST(DestinationFaultTest, FilesAndTheClipboardFailAfterPerifIsWritten) {
   for (const auto& c : cases) {
     EXPECT_EQ(error_in_child(c.perif, c.described, c.env), c.number) << c.perif;
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
   EXPECT_TRUE(fs::is_empty(read_only));
+  EXPECT_EQ(fs::file_size(dir / "plain"), 0u);
   fs::permissions(read_only, fs::perms::owner_all);
   fs::remove_all(dir);
 }
