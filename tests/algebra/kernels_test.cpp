@@ -97,9 +97,11 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
   // Each shape has one dimension just below, at or past one or two of the
   // build's cache blocks and the others cutting its register tile anywhere.
   const auto around = [&](std::size_t block) {
-    return block * (1 + engine() % 2) - 1 + engine() % 3;
+    return static_cast<std::size_t>(block * (1 + engine() % 2) - 1 + engine() % 3);
   };
-  const auto within = [&](std::size_t tile) -> std::size_t { return 1 + engine() % (3 * tile); };
+  const auto within = [&](std::size_t tile) {
+    return static_cast<std::size_t>(1 + engine() % (3 * tile));
+  };
   std::vector<std::array<std::size_t, 3>> shapes = {{0, 4, 3}, {41, 23, 0}, {1, 1, 1}};
   for (std::size_t s = 0; s < 12; ++s) {
     shapes.push_back({s % 4 == 0 ? around(k->block_rows) : within(k->tile_rows),

@@ -11,8 +11,9 @@
 
 #include <cctype>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <functional>
+#include <sstream>
 #include <string>
 
 #include "nodrel/dispatch.hpp"
@@ -24,39 +25,31 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// mPrint of the number 2.5 to Perif, late bound, replacing what obj holds;
-// the error it ends with and the caller's Perif and RowCol afterwards.
-std::string print_number(Matr& m, Variant perif, Variant obj = Variant::missing()) {
-  Variant to_print = 2.5, row_col = true, append = false;
-  Variant* args[] = {&to_print, &obj, &perif, nullptr, nullptr, &row_col, &append};
-  std::string error = "no error";
-  try {
-    invoke(m, "mPrint", args);
-  } catch (const Error& e) {
-    error = "error " + std::to_string(e.code()) + " (" + e.description() + ")";
-  }
-  return error + ", " + show(perif) + ", " + show(row_col);
-}
-
-// The error number with which the print to `perif` ends in a child process
-// (255: another outcome) after writing back the keyword and RowCol. A child
-// can give up privileges or change its environment without touching the
-// test process.
-int error_in_child(const std::string& perif, const std::string& described,
-                   const std::function<void()>& prepare) {
+// The error number with which mPrint of 2.5 to `perif` ends in a child
+// process, once its description holds `described` and Perif and RowCol are
+// written back (255: another outcome). The child sets the variables of `env`
+// and gives up privileges that write anywhere (root writes into a read-only
+// folder) without touching the test process.
+int error_in_child(const std::string& perif, const std::string& described, const std::string& env) {
   const pid_t pid = ::fork();
   if (pid == 0) {
-    prepare();
+    std::istringstream words(env);
+    for (std::string w; words >> w;) ::putenv(::strdup(w.c_str()));
+    set_default_platform(nullptr);
+    if (::geteuid() == 0 && ::setuid(65534) != 0) std::abort();
+    std::string keyword = perif;
+    for (char& c : keyword) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     Matr m;
-    const std::string got = print_number(m, perif);
-    const std::string tail = ", " + show(Variant(upper(perif))) + ", Boolean False";
-    const auto number = got.rfind("error ", 0) == 0 ? std::atoi(got.c_str() + 6) : 0;
-    ::_exit(got.find(described) != std::string::npos && got.ends_with(tail) ? number & 0xFF : 255);
+    Variant to_print = 2.5, obj = Variant::missing(), where = perif, row_col = true, add = false;
+    Variant* args[] = {&to_print, &obj, &where, nullptr, nullptr, &row_col, &add};
+    int number = 255;
+    try {
+      invoke(m, "mPrint", args);
+    } catch (const Error& e) {
+      const bool written = show(where) == show(Variant(keyword)) && !*row_col.boolean();
+      if (written && e.description().find(described) != std::string::npos) number = e.code();
+    }
+    ::_exit(number & 0xFF);
   }
   int status = 0;
   if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
@@ -68,47 +61,32 @@ TEST(DestinationFaultTest, FilesAndTheClipboardFailAfterPerifIsWritten) {
   ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
   const fs::path dir = pattern, read_only = dir / "read-only";
   fs::create_directory(read_only);
-  fs::permissions(read_only,
-                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
-  std::ofstream(dir / "plain").close();
-  // Without privileges that write anywhere: root writes into a read-only
-  // directory.
-  const auto unprivileged = [] {
-    if (::geteuid() == 0 && ::setuid(65534) != 0) std::abort();
-  };
-  const std::pair<std::string, int> files[] = {
-      {(dir / "missing" / "x.txt").string(), 76},
-      {(dir / "plain" / "x.txt").string(), 76},
-      {"", 75},
-      {dir.string(), 75},
-      {(dir / "x").string() + std::string(1, '\0') + "y", 52},
-      {"/dev/full", 61},
-      {(read_only / "out.txt").string(), 70}};
+  const auto write = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+  fs::permissions(read_only, write, fs::perm_options::remove);
   fs::permissions(dir, fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
-  for (const auto& [path, number] : files) {
-    EXPECT_EQ(error_in_child(path, "", unprivileged), number) << path;
+  std::ofstream(dir / "plain").close();
+  const struct {
+    std::string perif, described, env;
+    int number;
+  } cases[] = {
+      {(dir / "missing" / "x.txt").string(), "", "", 76},
+      {(dir / "plain" / "x.txt").string(), "", "", 76},
+      {"", "", "", 75},
+      {dir.string(), "", "", 75},
+      {(dir / "x").string() + std::string(1, '\0') + "y", "", "", 52},
+      {"/dev/full", "", "", 61},
+      {(read_only / "out.txt").string(), "", "", 70},
+      {"clipboard", "no display", "DISPLAY= WAYLAND_DISPLAY=", 17},
+      {"Clipboard", "xclip", "DISPLAY=:99 WAYLAND_DISPLAY=w-9 PATH=/nonexistent", 17},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(error_in_child(c.perif, c.described, c.env), c.number) << c.perif;
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
   EXPECT_TRUE(fs::is_empty(read_only));
   EXPECT_EQ(fs::file_size(dir / "plain"), 0u);
   fs::permissions(read_only, fs::perms::owner_all);
   fs::remove_all(dir);
-  EXPECT_EQ(error_in_child("clipboard", "no display",
-                           [] {
-                             ::unsetenv("DISPLAY");
-                             ::setenv("WAYLAND_DISPLAY", "", 1);
-                             set_default_platform(nullptr);
-                           }),
-            17);
-  EXPECT_EQ(error_in_child("Clipboard", "xclip",
-                           [] {
-                             ::setenv("DISPLAY", ":99", 1);
-                             ::setenv("WAYLAND_DISPLAY", "w-9", 1);
-                             ::setenv("PATH", "/nonexistent", 1);
-                             set_default_platform(nullptr);
-                           }),
-            17);
 }
 
 }  // namespace

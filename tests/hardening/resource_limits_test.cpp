@@ -24,34 +24,29 @@ DoubleArray without_elements(std::int32_t u1, std::int32_t u2) {
   return DoubleArray(std::vector<ArrayBound>{{u1 + 1, 0}, {u2 + 1, 0}});
 }
 
+// Late bound: a variable never dimensioned stays Empty; an array of variants
+// of a shape beyond the limit is refused too.
 TEST(ResourceLimitTest, OrdersBeyondTheArrayLimitFailWith7AndLeaveTheArray) {
-  // The orders the late-bound rows below ask for are not repeated here.
-  const DoubleArray small = DoubleArray::matrix({{1, 2}, {3, 4}});
-  const DoubleArray huge = without_elements(100000, 100000);
-  using A = DoubleArray;
-  check({
-      {"32 bits", A(), [](Matr& m, A& a) { m.mMakeMatrNul(a, INT32_MAX, INT32_MAX); }, 7, ""},
-      {"zero vector", small, [](Matr& m, A& a) { m.mMakeVectNul(a, INT32_MAX); }, 7, ""},
-      {"ones", small, [](Matr& m, A& a) { m.mMakeVectI(a, INT32_MAX); }, 7, ""},
-      {"column by row", small,
-       [](Matr& m, A& a) { m.mMult(a, without_elements(100000, 1), without_elements(1, 100000)); },
-       7, ""},
-      // Within the 16-bit order of an inverse, beyond the array limit.
-      {"inverse", without_elements(20000, 20000), [](Matr& m, A& a) { m.mInv(a); }, 7, ""},
-  });
-  // Late bound: a variable never dimensioned stays Empty; an array of
-  // variants of the same shape is refused too.
+  const Variant small = DoubleArray::matrix({{1, 2}, {3, 4}}), none;
+  const Variant huge = without_elements(100000, 100000);
   VariantArray huge_table;
   huge_table.bounds = {{100001, 0}, {100001, 0}};
-  const std::vector<std::vector<Variant>> rows = {{"mMakeMatrNul", Variant(), 100000, 100000},
-                                                  {"mMakeMatrNul", small, "100000", 100000.0},
-                                                  {"mMakeMatrI", small, INT32_MAX},
-                                                  {"mDupl", small, huge_table},
-                                                  {"mDupl", small, huge},
-                                                  {"mTrasp", Variant(), huge}};
+  // clang-format off
+  const std::vector<std::vector<Variant>> rows = {
+      {"mMakeMatrNul", none, INT32_MAX, INT32_MAX},
+      {"mMakeMatrNul", small, "100000", 100000.0},
+      {"mMakeVectNul", small, INT32_MAX},
+      {"mMakeVectI", small, INT32_MAX},
+      {"mMakeMatrI", small, INT32_MAX},
+      {"mMult", small, without_elements(100000, 1), without_elements(1, 100000)},
+      {"mInv", without_elements(20000, 20000)},  // within the 16-bit order of an inverse
+      {"mDupl", small, huge_table},
+      {"mDupl", small, huge},
+      {"mTrasp", none, huge}};
+  // clang-format on
   for (const std::vector<Variant>& row : rows) {
     std::vector<Variant> args(row.begin() + 1, row.end());
-    SCOPED_TRACE(*row[0].string() + " " + show(args[1]));
+    SCOPED_TRACE(*row[0].string() + " " + show(args.back()));
     Matr m;
     EXPECT_RUNTIME_ERROR(invoke(m, *row[0].string(), pointers(args)), 7);
     for (std::size_t k = 0; k < args.size(); ++k) EXPECT_EQ(show(args[k]), show(row[k + 1]));
@@ -71,21 +66,22 @@ std::string print(const Variant& to_print, const std::string& pattern) {
   return label->caption;
 }
 
+// The longest pattern served is a million bytes less one. A header of 300
+// labels a million characters wide each would be 300 MB of text:
+// composition stops at 256 MiB and delivers nothing.
 TEST(ResourceLimitTest, PatternsOfAMillionCharactersAndTextsBeyond256MiB) {
-  for (const std::string& pattern :
-       {std::string(1000000, '0'), "\"" + std::string(999998, 'x') + "\"",
-        "0" + std::string(999999, '%')}) {
-    for (const Variant& to_print : {Variant(2.5), Variant(DoubleArray::vector({1, 2})),
-                                    Variant(DoubleArray::matrix({{1, 2}, {3, 4}}))}) {
+  const std::string zeros(999999, '0');
+  const std::string patterns[] = {zeros + "0", "\"" + std::string(999998, 'x') + "\"",
+                                  "0" + std::string(999999, '%')};
+  const Variant values[] = {2.5, DoubleArray::vector({1, 2}),
+                            DoubleArray::matrix({{1, 2}, {3, 4}})};
+  for (const std::string& pattern : patterns) {
+    for (const Variant& to_print : values) {
       EXPECT_EQ(print(to_print, pattern), "error 7 old") << pattern.substr(0, 2) << show(to_print);
     }
   }
-  // The longest pattern served: a million bytes less one.
-  EXPECT_EQ(print(7, std::string(999999, '0')), "\r\n" + std::string(999998, '0') + "7  ");
-  // A header of 300 labels a million characters wide each would be 300 MB of
-  // text: composition stops at 256 MiB and delivers nothing.
-  const Variant wide(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}));  // 0 x 300
-  EXPECT_EQ(print(wide, std::string(999999, '0')), "error 7 old");
+  EXPECT_EQ(print(7, zeros), "\r\n" + std::string(999998, '0') + "7  ");
+  EXPECT_EQ(print(DoubleArray(std::vector<ArrayBound>{{1, 0}, {0, 301}}), zeros), "error 7 old");
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
-// The Windows destinations and the About box on a real desktop (Wine on a
-// virtual X display in CI). The call that shows a window runs on the test's
-// thread; a second thread plays the user: it finds the window, reads what it
-// shows and closes it with real input, keys and mouse clicks.
+// The Windows destinations, the About box and the system information lookup
+// on a real desktop (Wine on a virtual X display in CI). The call that shows
+// a window runs on the test's thread; a second thread plays the user: it
+// finds the window, reads what it shows and closes it with real input, keys
+// and mouse clicks.
 #include <windows.h>
 // After windows.h: GoogleTest's headers must see its macros undisturbed.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,9 +17,10 @@
 #include <thread>
 
 #include "nodrel/about.hpp"
+#include "nodrel/error.hpp"
 #include "nodrel/matr.hpp"
 #include "platform/win32/about_dialog.hpp"
-#include "support/values.hpp"
+#include "platform/win32/sys_info.hpp"
 
 namespace nodrel {
 namespace {
@@ -38,6 +41,25 @@ struct OwnDesktop : testing::Environment {
   void SetUp() override { join_own_desktop(); }
 };
 testing::Environment* const kOwnDesktop = testing::AddGlobalTestEnvironment(new OwnDesktop);
+
+// This program's folder; the tool's stand-in is tool\msinfo32.exe in it.
+const std::string kHere = [] {
+  char self[MAX_PATH] = "";
+  return fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
+      .parent_path()
+      .string();
+}();
+const char* const kPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const char* const kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+
+// What `f` returns, or "error <the run-time error's number>".
+std::string or_error(const std::function<std::string()>& f) {
+  try {
+    return f();
+  } catch (const Error& e) {
+    return "error " + std::to_string(e.code());
+  }
+}
 
 // What mPrint composes for the Vector (1, -2) under `comment`.
 std::string composed(const std::string& comment) {
@@ -89,29 +111,6 @@ void click(HWND control) {
   mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP, x, y, 0, 0);
 }
 
-// The message box shown over `owner` ([caption] text, its text in the static
-// control 0xFFFF, then OK when that is its only button), answered with
-// Enter; "" for none. The owner is enabled again after it.
-std::string answer_message_box(HWND owner = nullptr) {
-  HWND box = find_dialog(owner);
-  if (box == nullptr) return "";
-  const bool ok_alone = GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL);
-  const std::string seen = "[" + text_of(box) + "] " + text_of(GetDlgItem(box, 0xFFFF));
-  press(VK_RETURN);
-  if (owner != nullptr) find_dialog(box);
-  return seen + (ok_alone ? " OK" : "");
-}
-
-// Makes `call`, which shows a window and returns once it is closed, while
-// `user` answers that window from another thread.
-void as_user(const std::function<void()>& call, const std::function<void()>& user) {
-  std::jthread other([&user] {
-    join_own_desktop();
-    user();
-  });
-  call();
-}
-
 // The clipboard in `format`, as another program reads it.
 template <typename Char>
 std::basic_string<Char> clipboard(UINT format) {
@@ -125,7 +124,10 @@ std::basic_string<Char> clipboard(UINT format) {
   return text;
 }
 
-TEST(Win32Desktop, ClipboardAppendsReplacesAndWaitsAMomentForAnotherHolder) {
+// Prints to the clipboard, as another program reads it in both formats, and
+// to files, as written (a line end after each text); or the error. held_ms:
+// how long another window of the test keeps the clipboard open.
+TEST(Win32Desktop, PrintsToTheClipboardAndToFiles) {
   // Another program's text, as Unicode alone: appending reads it, and no
   // format may keep the old text beside the new one.
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof L"before");
@@ -135,18 +137,30 @@ TEST(Win32Desktop, ClipboardAppendsReplacesAndWaitsAMomentForAnotherHolder) {
   ASSERT_TRUE(OpenClipboard(owner) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, block));
   CloseClipboard();
   DestroyWindow(owner);
-  // held_ms: how long another window of the test keeps the clipboard open.
+  const fs::path dir = fs::temp_directory_path() / "nodrel-win32-files";
+  fs::create_directories(dir);
+  const std::string clip = "Clipboard", a = (dir / "a.txt").string(), line = composed("A") + "\r\n";
+  const std::string bc = composed("B") + composed("C");
+  // \xE9 is e acute in the ANSI code page (1252), in the text and the name.
   const struct {
-    int held_ms;
-    const char* comment;
+    std::string perif, comment;
     bool append;
+    int held_ms;
     std::string expected;
-    int error;
+    fs::path written = {};  // the file to read back
   } cases[] = {
-      {0, "A", true, "before" + composed("A"), 0},
-      {0, "B", false, composed("B"), 0},
-      {50, "C", true, composed("B") + composed("C"), 0},
-      {5000, "D", false, composed("B") + composed("C"), 17},
+      {clip, "A", true, 0, "before" + composed("A")},
+      {clip, "B", false, 0, composed("B")},
+      {clip, "C", true, 50, bc},
+      {clip, "D", false, 5000, "error 17"},
+      {clip, "E", true, 0, bc + composed("E")},  // as D left it
+      {a, "A", false, 0, line, a},
+      {a, "A", true, 0, line + line, a},
+      {dir.string() + "\\caf\xE9.txt", "\xE9t\xE9", false, 0, composed("\xE9t\xE9") + "\r\n",
+       dir / L"caf\u00e9.txt"},
+      {dir.string(), "a folder", true, 0, "error 75"},
+      {(dir / "none" / "a.txt").string(), "a missing folder", true, 0, "error 76"},
+      {"", "an empty name", true, 0, "error 75"},
   };
   Matr m;
   for (const auto& c : cases) {
@@ -163,53 +177,19 @@ TEST(Win32Desktop, ClipboardAppendsReplacesAndWaitsAMomentForAnotherHolder) {
       DestroyWindow(w);
     });
     while (!ready) Sleep(1);
-    int error = 0;
-    try {
-      print(m, "Clipboard", c.comment, c.append);
-    } catch (const Error& e) {
-      error = e.code();
-    }
+    EXPECT_EQ(or_error([&] {
+                print(m, c.perif, c.comment, c.append);
+                if (c.perif != clip) {
+                  std::ifstream in(c.written, std::ios::binary);
+                  return std::string(std::istreambuf_iterator<char>(in), {});
+                }
+                const std::string text = clipboard<char>(CF_TEXT);
+                return std::wstring(text.begin(), text.end()) == clipboard<wchar_t>(CF_UNICODETEXT)
+                           ? text
+                           : "not so in Unicode: " + text;
+              }),
+              c.expected);
     done = true;
-    holder.join();
-    EXPECT_EQ(error, c.error);
-    EXPECT_EQ(clipboard<char>(CF_TEXT), c.expected);
-    EXPECT_EQ(clipboard<wchar_t>(CF_UNICODETEXT),
-              std::wstring(c.expected.begin(), c.expected.end()));
-  }
-}
-
-// Files as written (a line end after each text), or the error of the path.
-TEST(Win32Desktop, FilesAreWrittenAsTheyAreOrFailWithTheirErrors) {
-  const fs::path dir = fs::temp_directory_path() / "nodrel-win32-files";
-  fs::create_directories(dir);
-  const std::string a = (dir / "a.txt").string(), line = composed("A") + "\r\n";
-  // \xE9 is e acute in the ANSI code page (1252), in the text and the name.
-  const struct {
-    std::string path, comment;
-    bool append;
-    fs::path written;
-    std::string content;
-  } cases[] = {
-      {a, "A", false, a, line},
-      {a, "A", true, a, line + line},
-      {dir.string() + "\\caf\xE9.txt", "\xE9t\xE9", false, dir / L"caf\u00e9.txt",
-       composed("\xE9t\xE9") + "\r\n"},
-      {dir.string(), "a folder", true, {}, "error 75"},
-      {(dir / "none" / "a.txt").string(), "a missing folder", true, {}, "error 76"},
-      {"", "an empty name", true, {}, "error 75"},
-  };
-  Matr m;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.comment);
-    std::string seen;
-    try {
-      print(m, c.path, c.comment, c.append);
-      std::ifstream in(c.written, std::ios::binary);
-      seen.assign(std::istreambuf_iterator<char>(in), {});
-    } catch (const Error& e) {
-      seen = "error " + std::to_string(e.code());
-    }
-    EXPECT_EQ(seen, c.content);
   }
   fs::remove_all(dir);
 }
@@ -218,57 +198,44 @@ TEST(Win32Desktop, FilesAreWrittenAsTheyAreOrFailWithTheirErrors) {
 // layout at the screen's resolution, a line each; empty when nothing does.
 std::string about_faults(HWND about) {
   const AboutTexts t = about_texts();
-  const struct {
-    int id;  // 0: a line of the separator, not a control
-    std::string text;
-  } controls[] = {{detail::kAboutIconId, ""},
-                  {detail::kAboutTitleId, t.title},
-                  {detail::kAboutVersionId, t.version},
-                  {detail::kAboutDescriptionId, t.description},
-                  {0, ""},
-                  {0, ""},
-                  {detail::kAboutDisclaimerId, t.disclaimer},
-                  {detail::kAboutOkId, t.ok_button},
-                  {detail::kAboutSysInfoId, t.sys_info_button}};  // in about_layout()'s order
+  // In about_layout()'s order; 0: a line of the separator, not a control.
+  const std::pair<int, std::string> controls[] = {{detail::kAboutIconId, ""},
+                                                  {detail::kAboutTitleId, t.title},
+                                                  {detail::kAboutVersionId, t.version},
+                                                  {detail::kAboutDescriptionId, t.description},
+                                                  {0, ""},
+                                                  {0, ""},
+                                                  {detail::kAboutDisclaimerId, t.disclaimer},
+                                                  {detail::kAboutOkId, t.ok_button},
+                                                  {detail::kAboutSysInfoId, t.sys_info_button}};
   HDC screen = GetDC(nullptr);
-  const auto px = [dpi = GetDeviceCaps(screen, LOGPIXELSX)](int twips) {
-    return detail::twips_to_pixels(twips, dpi);
-  };
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
-  RECT r;
+  const auto px = [dpi](int twips) { return detail::twips_to_pixels(twips, dpi); };
+  RECT r, want{0, 0, px(kAboutClientWidth), px(kAboutClientHeight)};
   GetClientRect(about, &r);
-  std::string faults;
-  if (text_of(about) != t.caption || r.right != px(kAboutClientWidth) ||
-      r.bottom != px(kAboutClientHeight)) {
-    faults = text_of(about) + " " + std::to_string(r.right) + "x" + std::to_string(r.bottom) + "\n";
-  }
+  std::string faults = text_of(about) == t.caption && EqualRect(&r, &want) ? "" : "the window\n";
   for (std::size_t k = 0; k < about_layout().size(); ++k) {
     const AboutControl& l = about_layout()[k];
-    HWND control = GetDlgItem(about, controls[k].id);
-    if (controls[k].id == 0) continue;
+    HWND control = GetDlgItem(about, controls[k].first);
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, about, reinterpret_cast<POINT*>(&r), 2);
-    if (r.left != px(l.left) || r.top != px(l.top) || r.right != px(l.left) + px(l.width) ||
-        r.bottom != px(l.top) + px(l.height) || (k > 0 && text_of(control) != controls[k].text)) {
-      faults += std::string(l.name) + " at " + std::to_string(r.left) + ", " +
-                std::to_string(r.top) + ": " + text_of(control) + "\n";
+    want = {px(l.left), px(l.top), px(l.left) + px(l.width), px(l.top) + px(l.height)};
+    if (controls[k].first != 0 &&
+        (!EqualRect(&r, &want) || (k > 0 && text_of(control) != controls[k].second))) {
+      faults += std::string(l.name) + ": " + text_of(control) + "\n";
     }
   }
   return faults;
 }
 
 // The About box closes with Enter, Escape or OK; System Info starts the tool
-// of the first registry lookup (sys_info_test.cpp has the others) without
-// waiting for it, or says in a message box over the About box (no caption,
-// OK alone: the message box mPrint shows too) that there is none or that it
-// failed to start (a path is started without a test).
+// of the first registry lookup (the lookup's table is below) without waiting
+// for it, or says in a message box over the About box (no caption, OK alone:
+// the message box mPrint shows too) that there is none or that it failed to
+// start (a path is started without a test).
 TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
-  const char* const key = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-  char self[MAX_PATH] = "";
-  const std::string here = fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
-                               .parent_path()
-                               .string();
-  const std::string tool = here + "\\tool\\msinfo32.exe";
+  const std::string tool = kHere + "\\tool\\msinfo32.exe";
   const std::string none = "[] " + std::string(kSysInfoNotAvailable) + " OK";
   const struct {
     BYTE key;  // 0: a click on OK, VK_F1: on System Info
@@ -278,42 +245,121 @@ TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
       {VK_ESCAPE, "", ""},
       {0, "", ""},
       {VK_F1, tool, "started, answering"},
-      {VK_F1, here + "\\none.exe", none},
+      {VK_F1, kHere + "\\none.exe", none},
       {VK_F1, "", none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.key) + " " + c.path);
     if (!c.path.empty()) {
-      RegSetKeyValueA(HKEY_LOCAL_MACHINE, key, "PATH", REG_SZ, c.path.c_str(),
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPathKey, "PATH", REG_SZ, c.path.c_str(),
                       static_cast<DWORD>(c.path.size() + 1));
     }
     std::string faults = "<no dialog>", outcome;
     Matr m;
-    as_user([&] { m.mShowAbout(); },
-            [&] {
-              HWND about = find_dialog();
-              if (about == nullptr) return;
-              faults = about_faults(about);
-              if (c.key == 0) return click(GetDlgItem(about, IDOK));
-              if (c.key != VK_F1) return press(c.key);
-              click(GetDlgItem(about, detail::kAboutSysInfoId));
-              if (c.path == tool) {
-                for (int k = 0; k < 2000 && !fs::exists(tool + ".ran"); ++k) Sleep(10);
-                // The tool lives on for seconds; the dialog does not wait for it.
-                if (fs::exists(tool + ".ran") &&
-                    SendMessageTimeoutA(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr)) {
-                  outcome = "started, answering";
-                }
-              } else {
-                outcome = answer_message_box(about);
-              }
-              press(VK_ESCAPE);
-            });
+    std::jthread user([&] {
+      join_own_desktop();
+      HWND about = find_dialog();
+      if (about == nullptr) return;
+      faults = about_faults(about);
+      if (c.key == 0) return click(GetDlgItem(about, IDOK));
+      if (c.key != VK_F1) return press(c.key);
+      click(GetDlgItem(about, detail::kAboutSysInfoId));
+      if (c.path == tool) {
+        for (int k = 0; k < 2000 && !fs::exists(tool + ".ran"); ++k) Sleep(10);
+        // The tool lives on for seconds; the dialog does not wait for it.
+        if (fs::exists(tool + ".ran") &&
+            SendMessageTimeoutA(about, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr)) {
+          outcome = "started, answering";
+        }
+      } else if (HWND box = find_dialog(about)) {  // [caption] text, then OK when alone
+        outcome = "[" + text_of(box) + "] " + text_of(GetDlgItem(box, 0xFFFF)) +
+                  (GetDlgItem(box, IDOK) && !GetDlgItem(box, IDCANCEL) ? " OK" : "");
+        press(VK_RETURN);
+        find_dialog(box);  // the About box, enabled again
+      }
+      press(VK_ESCAPE);
+    });
+    m.mShowAbout();  // returns once the user thread has closed the box
+    user.join();
     fs::remove(tool + ".ran");  // and the tool ends
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPathKey);
     EXPECT_EQ(faults, "");
     EXPECT_EQ(outcome, c.outcome);
   }
+}
+
+// The system information lookup against the registry of the test's Wine
+// prefix, through recorders of the bound registry functions: the keys and
+// the access each open asks for, every value read, and every close.
+std::string calls;  // "|"-separated, as the recorders saw them
+LONG WINAPI open_key(HKEY root, LPCSTR key, DWORD options, REGSAM access, PHKEY result) {
+  char mask[16];
+  std::snprintf(mask, sizeof mask, "%#lx", static_cast<unsigned long>(access));
+  calls += std::string("|open ") + (root == HKEY_LOCAL_MACHINE ? "HKLM\\" : "") + key + " " + mask;
+  return detail::bound_registry().open(root, key, options, access, result);
+}
+LONG WINAPI query_value(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                        LPDWORD size) {
+  calls += std::string("|query ") + name;
+  return detail::bound_registry().query(key, name, reserved, type, data, size);
+}
+LONG WINAPI close_key(HKEY key) {
+  calls += key != nullptr ? "|close" : "|close 0";
+  return detail::bound_registry().close(key);
+}
+
+// The tool's path as the first key's value, of any type that gives a text;
+// else <folder>\MSINFO32.EXE from the second key, when that is a file. Each
+// key is opened with read rights alone (KEY_READ, 0x20019) and closed
+// whatever happened; a value of zero bytes is run-time error 5.
+TEST(Win32SysInfo, TheToolByThePathThenByTheFolder) {
+  const std::string first = std::string("|open HKLM\\") + kPathKey + " 0x20019|",
+                    second = std::string("|open HKLM\\") + kFolderKey + " 0x20019";
+  const std::string path = first + "query PATH|close", tool = kHere + "\\tool\\MSINFO32.EXE",
+                    by_folder = first + "close 0" + second;
+  constexpr DWORD kNoKey = 0xFFFFFFFF;
+  const struct {
+    DWORD type;                // of the path's value; 0: no key, REG_NONE: a key without the value
+    std::string path, folder;  // the values; an empty folder: none
+    std::string tool, calls;
+  } rows[] = {
+      {REG_SZ, std::string("C:\\t.exe", 9), kHere + "\\tool", "C:\\t.exe", path},  // with its zero
+      {REG_SZ, "abc", "", "abc", path},
+      {REG_DWORD, std::string("\x2A\x01\0\0", 4), "", "298", path},
+      {REG_BINARY, "\x01\x02", kHere + "\\tool", "", path},  // no text
+      {REG_SZ, "", "", "error 5", path},
+      {REG_SZ, std::string(1024, 'x') + '\0', kHere + "\\tool", tool,
+       path + second + "|query MSINFO|close"},  // longer than the buffer
+      {REG_NONE, "", "", "", path + second + "|close 0"},
+      {kNoKey, "", kHere + "\\tool", tool, by_folder + "|query MSINFO|close"},
+      {kNoKey, "", kHere, "", by_folder + "|query MSINFO|close"},
+      {kNoKey, "", "", "", by_folder + "|close 0"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.calls);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPathKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFolderKey);
+    HKEY created = nullptr;
+    if (row.type != kNoKey && RegCreateKeyA(HKEY_LOCAL_MACHINE, kPathKey, &created) == 0) {
+      RegCloseKey(created);
+    }
+    if (row.type != kNoKey && row.type != REG_NONE) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPathKey, "PATH", row.type, row.path.data(),
+                      static_cast<DWORD>(row.path.size()));
+    }
+    if (!row.folder.empty()) {
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kFolderKey, "MSINFO", REG_SZ, row.folder.c_str(),
+                      static_cast<DWORD>(row.folder.size() + 1));
+    }
+    calls.clear();
+    EXPECT_EQ(or_error([] {
+                return detail::find_sys_info_tool({open_key, query_value, close_key});
+              }),
+              row.tool);
+    EXPECT_EQ(calls, row.calls);
+  }
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPathKey);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFolderKey);
 }
 
 }  // namespace
