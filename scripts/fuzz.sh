@@ -25,7 +25,7 @@ summary=()
 if [ ! -x build/fuzz/fuzz/fuzz_invoke ]; then
   cmake --preset fuzz >/dev/null && nice -n 19 cmake --build --preset fuzz || exit 1
 fi
-for target in number_text format script invoke; do
+for target in number_text format script invoke power; do
   corpus="build/fuzz/corpus/${target}"
   findings="build/fuzz/findings/${target}"
   mkdir -p "$corpus" "$findings"

@@ -11,8 +11,8 @@ cd "$(dirname "$0")/.."
 # Debian packages the build and the tests need.
 packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev
   libfltk1.3-dev libx11-dev xvfb xauth xdotool xclip libedit-dev)
-# The fuzz targets: clang and its libFuzzer runtime.
-packages+=(clang libclang-rt-14-dev)
+# The fuzz targets: clang and its libFuzzer runtime; MPFR, the power's oracle.
+packages+=(clang libclang-rt-14-dev libmpfr-dev)
 # The Windows build: the mingw-w64 cross compilers, widl and the IDL files it
 # imports, and Wine to run the tests.
 packages+=(mingw-w64 mingw-w64-tools libwine-dev wine wine64)
@@ -172,7 +172,7 @@ echo "packages stage: $((SECONDS - packages_start)) s"
 echo "=== fuzz build ==="
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in number_text format script invoke; do
+for target in number_text format script invoke power; do
   echo "=== fuzz_${target} ==="
   mkdir -p "build/fuzz/corpus/${target}" "build/fuzz/findings/${target}"
   UBSAN_OPTIONS=print_stacktrace=1 "build/fuzz/fuzz/fuzz_${target}" -max_total_time=40 \
