@@ -92,7 +92,8 @@ struct Kernels {
                         const std::int32_t* cols, double* v);
   // The product of gemm for small blocks, c's columns one by one (each
   // column is gemv of a and a column of b), without workspace; returns
-  // whether every element of c it wrote is finite.
+  // whether every element of c it wrote is finite. c shares no element
+  // with a or b.
   bool (*product_columns)(std::size_t m, std::size_t n, std::size_t k, const double* a,
                           std::size_t lda, const double* b, std::size_t ldb, double* c,
                           std::size_t ldc);

@@ -10,12 +10,35 @@
 #ifndef NODREL_NUMERIC_PRODUCTS_HPP
 #define NODREL_NUMERIC_PRODUCTS_HPP
 
+#include <cstdint>
+
 #include "numeric/block.hpp"
+#include "numeric/kernels.hpp"
 
 namespace nodrel::numeric {
 
-// c += a * b over k = a.cols = b.rows terms; c is a.rows x b.cols.
-Outcome multiply(ConstBlock a, ConstBlock b, Block c);
+// Products at or below this many multiplications are formed column by
+// column with kernels().product_columns; larger ones go through the blocked
+// product, whose packing pays off only then.
+inline constexpr std::uint64_t kBlockedProductFrom = 24 * 24 * 24;
+
+// The blocked product of multiply, for any size.
+Outcome multiply_blocked(const ConstBlock& a, const ConstBlock& b, const Block& c);
+
+// c += a * b over k = a.cols = b.rows terms; c is a.rows x b.cols and shares
+// no element with a or b. Inline: at the small orders the call itself is a
+// good part of the cost.
+inline Outcome multiply(const ConstBlock& a, const ConstBlock& b, const Block& c) {
+  // Counted in 64 bits: on a 32-bit target the product of the orders can
+  // exceed a size_t.
+  if (std::uint64_t{c.rows} * c.cols * a.cols > kBlockedProductFrom) {
+    return multiply_blocked(a, b, c);
+  }
+  return kernels().product_columns(c.rows, c.cols, a.cols, a.data, a.ld, b.data, b.ld, c.data,
+                                   c.ld)
+             ? Outcome::kDone
+             : Outcome::kFault;
+}
 
 // y[i] += a(i, j) * x[j] for j in increasing order; y has a.rows elements.
 Outcome multiply_vector(ConstBlock a, const double* x, double* y);

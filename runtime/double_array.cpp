@@ -41,6 +41,19 @@ ArrayBound from_zero(std::int32_t u) {
   return ArrayBound{0, static_cast<std::uint32_t>(u) + 1U};
 }
 
+// Whether an array's bounds are already `want`: a destination re-dimensioned
+// call after call, whose elements need only be cleared.
+template <std::size_t N>
+bool has_bounds(const std::vector<ArrayBound>& bounds, const ArrayBound (&want)[N]) {
+  if (bounds.size() != N) return false;
+  for (std::size_t d = 0; d < N; ++d) {
+    if (bounds[d] != want[d]) return false;
+  }
+  return true;
+}
+
+void clear(std::vector<double>& data) { std::fill(data.begin(), data.end(), 0.0); }
+
 }  // namespace
 
 DoubleArray::DoubleArray(std::vector<ArrayBound> bounds) { assign(std::move(bounds)); }
@@ -117,19 +130,7 @@ DoubleArray DoubleArray::zeros(std::int32_t u1, std::int32_t u2) {
   return DoubleArray(std::vector<ArrayBound>{from_zero(u1), from_zero(u2)});
 }
 
-std::int32_t DoubleArray::lbound(std::size_t d) const {
-  if (d < 1 || d > bounds_.size()) raise(ErrorNumber::kSubscriptOutOfRange);
-  return bounds_[d - 1].lower;
-}
-
-std::int32_t DoubleArray::ubound(std::size_t d) const {
-  if (d < 1 || d > bounds_.size()) raise(ErrorNumber::kSubscriptOutOfRange);
-  // A dimension of count 0 has upper bound lower - 1, which fits in 32 bits
-  // except for lower = INT32_MIN; automation has no such arrays.
-  const std::int64_t u = bounds_[d - 1].upper();
-  if (u < INT32_MIN) raise(ErrorNumber::kSubscriptOutOfRange);
-  return static_cast<std::int32_t>(u);
-}
+void DoubleArray::subscript_out_of_range() { raise(ErrorNumber::kSubscriptOutOfRange); }
 
 std::size_t DoubleArray::offset(std::int32_t i) const {
   if (bounds_.size() != 1) raise(ErrorNumber::kSubscriptOutOfRange);
@@ -156,22 +157,19 @@ double DoubleArray::operator()(std::int32_t i, std::int32_t j) const { return da
 void DoubleArray::redim(std::int32_t u) {
   const ArrayBound b[] = {from_zero(u)};
   if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
+  if (has_bounds(bounds_, b)) return clear(data_);
   reshape(b);
 }
 
 void DoubleArray::redim(std::int32_t u1, std::int32_t u2) {
   const ArrayBound b[] = {from_zero(u1), from_zero(u2)};
   if (fixed_) raise(ErrorNumber::kArrayFixedOrLocked);
+  if (has_bounds(bounds_, b)) return clear(data_);
   reshape(b);
 }
 
 void DoubleArray::reshape(std::span<const ArrayBound> bounds) {
-  // The bounds it has already (a destination re-dimensioned call after
-  // call): only the elements are cleared, without the size's divisions.
-  if (std::equal(bounds.begin(), bounds.end(), bounds_.begin(), bounds_.end())) {
-    std::fill(data_.begin(), data_.end(), 0.0);
-    return;
-  }
+  // Bounds other than the array's own: redim has taken that case.
   const std::size_t n = element_count(bounds);
   if (n != data_.size()) {
     assign(std::vector<ArrayBound>(bounds.begin(), bounds.end()));
@@ -186,7 +184,7 @@ void DoubleArray::reshape(std::span<const ArrayBound> bounds) {
   } catch (const std::bad_alloc&) {
     raise(ErrorNumber::kOutOfMemory);
   }
-  std::fill(data_.begin(), data_.end(), 0.0);
+  clear(data_);
 }
 
 std::vector<double> DoubleArray::values() const {

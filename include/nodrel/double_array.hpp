@@ -93,9 +93,22 @@ class NODREL_API DoubleArray {
   const std::vector<ArrayBound>& bounds() const noexcept { return bounds_; }
 
   // Lower and upper bound of dimension d (1-based). Run-time error 9 when the
-  // array has fewer than d dimensions, also when it has none.
-  std::int32_t lbound(std::size_t d) const;
-  std::int32_t ubound(std::size_t d) const;
+  // array has fewer than d dimensions, also when it has none. Inline: every
+  // method measures its arguments first, call after call.
+  std::int32_t lbound(std::size_t d) const {
+    // d = 0 wraps around to the largest size_t and fails with the rest.
+    if (d - 1 >= bounds_.size()) subscript_out_of_range();
+    return bounds_[d - 1].lower;
+  }
+  std::int32_t ubound(std::size_t d) const {
+    if (d - 1 < bounds_.size()) {
+      // A dimension of count 0 has upper bound lower - 1, which fits in 32
+      // bits except for lower = INT32_MIN; automation has no such arrays.
+      const std::int64_t u = bounds_[d - 1].upper();
+      if (u >= INT32_MIN) return static_cast<std::int32_t>(u);
+    }
+    subscript_out_of_range();
+  }
 
   // Checked element access. Run-time error 9 unless the array has exactly as
   // many dimensions as indices are given and each index is within its bounds.
@@ -132,6 +145,8 @@ class NODREL_API DoubleArray {
   friend NODREL_API bool operator==(const DoubleArray& a, const DoubleArray& b) noexcept;
 
  private:
+  // Run-time error 9, out of line so that the inline bounds stay small.
+  [[noreturn]] static void subscript_out_of_range();
   std::size_t offset(std::int32_t i) const;
   std::size_t offset(std::int32_t i, std::int32_t j) const;
   void assign(std::vector<ArrayBound> bounds);
