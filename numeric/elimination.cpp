@@ -762,7 +762,7 @@ bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t firs
   const std::size_t lanes = kern.lanes;
   const auto order = static_cast<std::size_t>(size);
   const std::size_t elements = order * order;
-  double v[kLanesUpTo * kLanesUpTo * kMaxLanes];
+  alignas(64) double v[kLanesUpTo * kLanesUpTo * kMaxLanes];
   PivotProduct det[kMaxLanes];
   std::int32_t members[kMaxLanes];
   bool finite = true;

@@ -76,7 +76,7 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
-  // The steps 0..n-2 of `lanes` eliminations of order n at once, one block
+  // The steps 0..n-2 of `lanes` eliminations of order n <= 16 at once, one block
   // in each vector lane: element (i, j) of block l at
   // v[(i + j * n) * lanes + l]. Each block goes through exactly what
   // steps(block, n, n, n, det[l]) does to it (det: lanes entries).
