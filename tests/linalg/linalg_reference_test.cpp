@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "numeric/parallel.hpp"
 #include "reference/compare.hpp"
 
 namespace nodrel::reference {
@@ -107,6 +108,37 @@ TEST(LinalgReferenceTest, DiagonalReduction) {
           return Args{drawn(in, n, m)};
         },
         {0, 6, 9});
+}
+
+// A wide matrix whose row r, below the first panel, has column 3 caught up
+// by steps 1 and 2 (to -(4/4)*1 - (4/4)*2 = -3) just before row 3's pivot
+// search exchanges it into column n + 1, where no later step updates it.
+// There -3 wins row r's own search over the 1 at (r, r) and stands on the
+// diagonal; caught up from the panel rows' column 3 as it is after the
+// exchange (0, 0), or not at all, it would be 0 and lose. At order 256 a
+// zero row skips a step of the panel (its rows below then catch up step by
+// step), and three threads share the rows below the panels out as a team.
+TEST(LinalgTest, DiagonalCatchesUpAColumnExchangedBeyondTheRows) {
+  struct Case {
+    std::size_t n, r, zero;
+    unsigned threads;
+  };
+  for (const Case c : {Case{64, 33, 0, 0}, Case{256, 255, 10, 3}}) {
+    SCOPED_TRACE("order " + std::to_string(c.n) + ", row " + std::to_string(c.r));
+    std::vector<std::vector<double>> a(c.n, std::vector<double>(c.n + 1, 0.0)), d = a;
+    for (std::size_t i = 0; i < c.n; ++i) a[i][i] = d[i][i] = 1.0;
+    a[0][0] = a[1][1] = a[c.r - 1][0] = a[c.r - 1][1] = d[0][0] = d[1][1] = 4.0;
+    a[0][2] = 1.0;
+    a[1][2] = a[2][c.n] = d[2][2] = 2.0;
+    d[c.r - 1][c.r - 1] = -3.0;
+    if (c.zero != 0) a[c.zero - 1][c.zero - 1] = d[c.zero - 1][c.zero - 1] = 0.0;
+    const Args args{DoubleArray::matrix(a)};
+    const std::string want = describe(Outcome{0, 0, 0.0, {DoubleArray::matrix(d)}});
+    const std::uint64_t splits = numeric::split_calls();
+    EXPECT_EQ(describe(run("mDiag", args, false, 3, c.threads)), want);
+    EXPECT_EQ(numeric::split_calls() > splits, c.threads > 1);
+    EXPECT_EQ(describe(run("mDiag", args, true)), want) << "checked loops";
+  }
 }
 
 // Outcomes read "error/ErrCode result | each array after the call"; ErrCode
