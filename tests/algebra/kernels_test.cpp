@@ -188,7 +188,7 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
         got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
         if (first + l < blocks.size()) k->steps(b.data(), n, order, order, want[l]);
       }
-      k->steps_lanes(v.data(), order, got.data());
+      k->steps_lanes(v.data(), order, got.data(), 1);
       for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
         Block lane(n * n);
         for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
