@@ -751,7 +751,8 @@ bool in_lanes(const Kernels& kern, std::int32_t order) {
   return order >= 4 && order <= kLanesUpTo && kern.lanes <= kMaxLanes;
 }
 
-// The determinants of members [first, last), all of order `size`.
+// The determinants of members [first, last), all of order `size`, two
+// groups of kern.lanes members at a time (their steps interleave).
 // fill(members, v) loads member members[l] into lane l of v (the
 // arrangement of kern.steps_lanes); done(member, det) receives each
 // determinant. False when a member met a fault (see SharedElimination::alone
@@ -762,29 +763,33 @@ bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t firs
   const std::size_t lanes = kern.lanes;
   const auto order = static_cast<std::size_t>(size);
   const std::size_t elements = order * order;
-  double v[kLanesUpTo * kLanesUpTo * kMaxLanes];
-  PivotProduct det[kMaxLanes];
-  std::int32_t members[kMaxLanes];
+  constexpr std::size_t kGroups = 2;
+  alignas(64) double v[kGroups * kLanesUpTo * kLanesUpTo * kMaxLanes];
+  PivotProduct det[kGroups * kMaxLanes];
+  std::int32_t members[kGroups * kMaxLanes];
   bool finite = true;
-  for (std::int32_t t0 = first; t0 < last; t0 += static_cast<std::int32_t>(lanes)) {
+  const auto step = static_cast<std::int32_t>(kGroups * lanes);
+  for (std::int32_t t0 = first; t0 < last; t0 += step) {
     // A last group with lanes to spare repeats its last member there.
-    for (std::size_t l = 0; l < lanes; ++l) {
+    const std::size_t groups = last - t0 > static_cast<std::int32_t>(lanes) ? kGroups : 1;
+    for (std::size_t l = 0; l < groups * lanes; ++l) {
       members[l] = std::min(t0 + static_cast<std::int32_t>(l), last - 1);
       det[l] = PivotProduct{};
     }
-    fill(members, v);
-    kern.steps_lanes(v, size, det);
-    for (std::size_t l = 0; l < lanes && t0 + static_cast<std::int32_t>(l) < last; ++l) {
-      PivotProduct& d = det[l];
-      d.product *= v[(elements - 1) * lanes + l];
-      bool block = true;
+    for (std::size_t g = 0; g < groups; ++g) fill(members + g * lanes, v + g * elements * lanes);
+    kern.steps_lanes(v, size, det, groups);
+    for (std::size_t m = 0; m < groups * lanes && t0 + static_cast<std::int32_t>(m) < last; ++m) {
+      const double* block = v + m / lanes * elements * lanes + m % lanes;
+      PivotProduct& d = det[m];
+      d.product *= block[(elements - 1) * lanes];
+      bool block_finite = true;
       if (d.zero) {
         double probe = 0.0;
-        for (std::size_t e = 0; e < elements; ++e) probe += v[e * lanes + l] * 0.0;
-        block = probe == 0.0;
+        for (std::size_t e = 0; e < elements; ++e) probe += block[e * lanes] * 0.0;
+        block_finite = probe == 0.0;
       }
-      finite = finite && std::isfinite(d.product) && block;
-      done(members[l], determinant_of(d));
+      finite = finite && std::isfinite(d.product) && block_finite;
+      done(members[m], determinant_of(d));
     }
   }
   return finite;
@@ -862,17 +867,19 @@ Outcome inverse(ConstBlock source, Block result) {
   const auto at = [a, lda](std::int32_t i, std::int32_t j) {
     return a[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * lda];
   };
-  // out holds the minors until D is known, then the cofactors over D.
+  // out holds the minors until D is known, then the cofactors over D:
+  // ((-1)^(i+j) * minor) / D. A column at a time, its rows two or more
+  // divisions to an instruction; the result is checked once at the end
+  // (after a fault the checked loops start again from the input).
   const auto divide = [&](double d) {
-    for (std::int32_t i = 0; i < n; ++i) {
-      for (std::int32_t j = 0; j < n; ++j) {
-        double& slot = result(static_cast<std::size_t>(j), static_cast<std::size_t>(i));
+    for (std::size_t j = 0; j < order; ++j) {
+      double* col = result.column(j);
+      for (std::size_t i = 0; i < order; ++i) {
         const double sign = (i + j) % 2 == 0 ? 1.0 : -1.0;
-        slot = (sign * slot) / d;
-        if (!std::isfinite(slot)) return false;
+        col[i] = (sign * col[i]) / d;
       }
     }
-    return true;
+    return all_finite(result);
   };
 
   if (n <= 4) {

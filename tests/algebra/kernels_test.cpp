@@ -162,7 +162,7 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
 TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
   std::mt19937_64 engine(0x1au);
   const std::pair<std::int32_t, std::string> cases[] = {
-      {4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntze"}, {8, "fttezrtf"},
+      {4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntzerrtn"}, {8, "fttezrtfrtzr"},
       {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
   for (const auto& [order, kinds] : cases) {
     SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
@@ -179,19 +179,21 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
       }
       blocks.push_back(b);
     }
-    for (std::size_t first = 0; first < blocks.size(); first += lanes) {
-      Block v(n * n * lanes);
-      std::vector<PivotProduct> got(lanes), want(lanes);
-      for (std::size_t l = 0; l < lanes; ++l) {
+    // Two groups of lanes at once where the blocks fill more than one.
+    for (std::size_t first = 0; first < blocks.size(); first += 2 * lanes) {
+      const std::size_t groups = blocks.size() - first > lanes ? 2 : 1, count = groups * lanes;
+      Block v(n * n * count);
+      std::vector<PivotProduct> got(count), want(count);
+      for (std::size_t l = 0; l < count; ++l) {
         Block& b = blocks[std::min(first + l, blocks.size() - 1)];
-        for (std::size_t e = 0; e < n * n; ++e) v[e * lanes + l] = b[e];
+        for (std::size_t e = 0; e < n * n; ++e) v[l / lanes * n * n * lanes + e * lanes + l % lanes] = b[e];
         got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
         if (first + l < blocks.size()) k->steps(b.data(), n, order, order, want[l]);
       }
-      k->steps_lanes(v.data(), order, got.data());
-      for (std::size_t l = 0; l < lanes && first + l < blocks.size(); ++l) {
+      k->steps_lanes(v.data(), order, got.data(), groups);
+      for (std::size_t l = 0; l < count && first + l < blocks.size(); ++l) {
         Block lane(n * n);
-        for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[e * lanes + l];
+        for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[l / lanes * n * n * lanes + e * lanes + l % lanes];
         EXPECT_EQ(text(lane) + text(got[l]), text(blocks[first + l]) + text(want[l]))
             << "block " << first + l;
       }
