@@ -777,9 +777,12 @@ bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t firs
       det[l] = PivotProduct{};
     }
     for (std::size_t g = 0; g < groups; ++g) fill(members + g * lanes, v + g * elements * lanes);
-    kern.steps_lanes(v, size, det, groups);
-    for (std::size_t m = 0; m < groups * lanes && t0 + static_cast<std::int32_t>(m) < last; ++m) {
-      const double* block = v + m / lanes * elements * lanes + m % lanes;
+    const auto count = std::min<std::size_t>(groups * lanes, static_cast<std::size_t>(last - t0));
+    kern.steps_lanes(v, size, det, count);
+    for (std::size_t m = 0; m < count; ++m) {
+      // Member m is lane m % lanes of group m / lanes (the lanes are a
+      // power of two).
+      const double* block = v + (m & ~(lanes - 1)) * elements + (m & (lanes - 1));
       PivotProduct& d = det[m];
       d.product *= block[(elements - 1) * lanes];
       bool block_finite = true;
@@ -802,17 +805,26 @@ bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t firs
 bool inverse_minors(const Kernels& kern, ConstBlock a, std::int32_t first, std::int32_t last,
                     Block out) {
   const auto n = static_cast<std::int32_t>(a.rows);
+  // Member t's row t / n and column t % n, counted up without a division
+  // (two per member cost a good part of the whole at order 8).
+  std::int32_t row_of[(kLanesUpTo + 1) * (kLanesUpTo + 1)];
+  std::int32_t col_of[(kLanesUpTo + 1) * (kLanesUpTo + 1)];
+  for (std::int32_t t = first, i = first / n, j = first % n; t < last; ++t) {
+    row_of[t - first] = i;
+    col_of[t - first] = j;
+    if (++j == n) j = 0, ++i;
+  }
   const auto fill = [&](const std::int32_t* members, double* v) {
     std::int32_t rows[kMaxLanes];
     std::int32_t cols[kMaxLanes];
     for (std::size_t l = 0; l < kern.lanes; ++l) {
-      rows[l] = members[l] / n;
-      cols[l] = members[l] % n;
+      rows[l] = row_of[members[l] - first];
+      cols[l] = col_of[members[l] - first];
     }
     kern.load_minors(a.data, a.ld, n, rows, cols, v);
   };
   const auto done = [&](std::int32_t t, double det) {
-    out(static_cast<std::size_t>(t % n), static_cast<std::size_t>(t / n)) = det;
+    out(static_cast<std::size_t>(col_of[t - first]), static_cast<std::size_t>(row_of[t - first])) = det;
   };
   return lane_determinants(kern, n - 1, first, last, fill, done);
 }

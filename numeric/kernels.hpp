@@ -76,12 +76,14 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
-  // The steps 0..n-2 of `lanes` eliminations of order n <= 16 at once, one block
-  // in each vector lane: element (i, j) of block l at
-  // v[(i + j * n) * lanes + l]; and so for each of `groups` such groups,
-  // group g at v + g * n * n * lanes with det + g * lanes. Each block goes
-  // through exactly what steps(block, n, n, n, det[l]) does to it.
-  void (*steps_lanes)(double* v, std::int32_t n, PivotProduct* det, std::size_t groups);
+  // The steps 0..n-2 of eliminations of order n <= 16, `lanes` at once, one
+  // block in each vector lane: element (i, j) of block l at
+  // v[(i + j * n) * lanes + l], and so for each further group of `lanes`
+  // blocks, group g at v + g * n * n * lanes with det + g * lanes. Each of
+  // the first `members` blocks goes through exactly what
+  // steps(block, n, n, n, det[l]) does to it; the lanes past them in the
+  // last group may be left as they are.
+  void (*steps_lanes)(double* v, std::int32_t n, PivotProduct* det, std::size_t members);
   // Loads into v, in the arrangement of steps_lanes, the minors of order
   // n - 1 of the n x n block a (element (i, j) at a[i + j * lda]): lane l
   // holds a without row rows[l] and column cols[l] (lanes entries each).

@@ -162,7 +162,7 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
 TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
   std::mt19937_64 engine(0x1au);
   const std::pair<std::int32_t, std::string> cases[] = {
-      {4, "rtzeftnr"}, {5, "tetfztrt"}, {7, "efrtntzerrtn"}, {8, "fttezrtfrtzr"},
+      {4, "rtzeftnr"}, {5, "tetfztrtze"}, {7, "efrtntzerrtn"}, {8, "fttezrtfrtzr"},
       {2, "tezr"},     {3, "rftn"},     {9, "ttzerfnt"}, {6, "eeff"}};
   for (const auto& [order, kinds] : cases) {
     SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
@@ -190,7 +190,7 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
         got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
         if (first + l < blocks.size()) k->steps(b.data(), n, order, order, want[l]);
       }
-      k->steps_lanes(v.data(), order, got.data(), groups);
+      k->steps_lanes(v.data(), order, got.data(), std::min(count, blocks.size() - first));
       for (std::size_t l = 0; l < count && first + l < blocks.size(); ++l) {
         Block lane(n * n);
         for (std::size_t e = 0; e < n * n; ++e) lane[e] = v[l / lanes * n * n * lanes + e * lanes + l % lanes];
