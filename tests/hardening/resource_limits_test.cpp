@@ -35,9 +35,6 @@ TEST(ResourceLimitTest, OrdersBeyondTheArrayLimitFailWith7AndLeaveTheArray) {
   const std::vector<std::vector<Variant>> rows = {
       {"mMakeMatrNul", none, INT32_MAX, INT32_MAX},
       {"mMakeMatrNul", small, "100000", 100000.0},
-      {"mMakeVectNul", small, INT32_MAX},
-      {"mMakeVectI", small, INT32_MAX},
-      {"mMakeMatrI", small, INT32_MAX},
       {"mMult", small, without_elements(100000, 1), without_elements(1, 100000)},
       {"mInv", without_elements(20000, 20000)},  // within the 16-bit order of an inverse
       {"mDupl", small, huge_table},
