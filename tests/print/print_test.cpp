@@ -115,6 +115,7 @@ TEST_F(PrintTest, TextsAndFailures) {
   const Variant two_by_two(D::matrix({{1, 2}, {3, 4}}));
   const Variant matrix(D::matrix({{1, 2}})), vector(D::vector({1, 0}));
   const std::string plain = "\r\n+1.0000E+00  +2.0000E+00  \r\n+3.0000E+00  +4.0000E+00  ";
+  const std::string zeros(999999, '0');  // the longest pattern served
   const Locale german{",", ".", "EUR"};
   struct Row {
     Variant to_print, frmt;
@@ -171,9 +172,17 @@ TEST_F(PrintTest, TextsAndFailures) {
       {vector, kMissing, "error 13", kMissing, 5},
       {"abc", kMissing, "error 94", kMissing, Variant::null()},
       {matrix, kMissing, "error 13", "maybe"},
+      // Patterns of a million characters; a text beyond 256 MiB (300 labels a
+      // million characters wide each) is not composed.
+      {7, zeros, "\r\n" + std::string(999998, '0') + "7  "},
+      {2.5, zeros + "0", "error 7"},
+      {D::vector({1, 2}), "\"" + std::string(999998, 'x') + "\"", "error 7"},
+      {two_by_two, "0" + std::string(999999, '%'), "error 7"},
+      {D(std::vector<ArrayBound>{{1, 0}, {0, 301}}), zeros, "error 7"},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(show(row.to_print) + " [" + show(row.frmt) + "] " + show(row.row_col));
+    SCOPED_TRACE(show(row.to_print) + " [" + show(row.frmt).substr(0, 40) + "] " +
+                 show(row.row_col));
     m_.set_locale(row.locale);
     EXPECT_EQ(text(row.to_print, row.frmt, row.comment, row.row_col), row.expected);
   }
