@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,11 @@ Variant mat(std::initializer_list<std::initializer_list<double>> rows) {
   return DoubleArray::matrix(rows);
 }
 Variant vec(std::vector<double> values) { return DoubleArray::vector(std::move(values)); }
+// Upper bounds u1 and u2 and not one element (lower bounds u + 1): a client
+// can hold it, and a method that takes its shape for a result must refuse it.
+Variant hollow(std::int32_t u1, std::int32_t u2) {
+  return DoubleArray(std::vector<ArrayBound>{{u1 + 1, 0}, {u2 + 1, 0}});
+}
 
 // A row per method: mSum and mDiff, mTrace and mDet share their signatures,
 // so only each method's own result shows that its name reaches it. A
@@ -38,6 +44,8 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
   VariantArray short_of_elements = VariantArray::vector({1, 2, 3}), huge = short_of_elements;
   short_of_elements.bounds[0].count = 4;
   huge.bounds = {ArrayBound{1, 0xFFFFFFFFu}, ArrayBound{1, 0xFFFFFFFFu}};
+  VariantArray huge_table;
+  huge_table.bounds = {{100001, 0}, {100001, 0}};
   struct Call {
     const char* name;  // spelled as a client might
     std::vector<Variant> args;
@@ -86,12 +94,20 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
       // Failures: an array never dimensioned stays Empty; what a method wrote
       // before its error stays written (the sum fails at (1, 2)); written
       // doubles are never read, yet must be of a kind that converts; malformed
-      // arrays are refused before anything is allocated.
+      // arrays are refused before anything is allocated; an order beyond
+      // the array limit is error 7, with the caller's arrays as they were.
       {"mSum", {e, mat({{1}}), mat({{1}})}, "error 9", {}},
       {"mSum", {VariantArray::matrix({{0}, {0}}), a, ones}, "error 9", {{0, "DoubleArray 1..2,1..1 [5;0]"}}},
       {"mGetXsOfQuadr", {7, "x", "0", VariantArray::vector({-3, 2, 1})}, "error 13", {}},
       {"mMod", {short_of_elements}, "error 13", {}},
       {"mMod", {huge}, "error 13", {}},
+      {"mMakeMatrNul", {e, INT32_MAX, INT32_MAX}, "error 7", {}},
+      {"mMakeMatrNul", {a, "100000", 100000.0}, "error 7", {}},
+      {"mMult", {a, hollow(100000, 1), hollow(1, 100000)}, "error 7", {}},
+      {"mInv", {hollow(20000, 20000)}, "error 7", {}},  // within the 16-bit order of an inverse
+      {"mDupl", {a, huge_table}, "error 7", {}},
+      {"mDupl", {a, hollow(100000, 100000)}, "error 7", {}},
+      {"mTrasp", {e, hollow(100000, 100000)}, "error 7", {}},
   };
   // clang-format on
   fakes::Log about;  // the About box, recorded instead of shown

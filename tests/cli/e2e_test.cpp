@@ -43,7 +43,6 @@ TEST(StagedProgramTest, WithoutATerminal) {
       {"", "", "-q mPrint '[1,2]' missing '\"MSGBOX\"'", 0, "MSGBOX\n", "\r\n+1.0000E+00  +2.0000E+00  \n"},
       {"", "", "-q mShowAbout", 0, "", ""},  // the About box shows nothing
       {"", "", "-f .", 2, "", "nodrel: .: Is a directory\n"},
-      {"", "", "-f missing.txt", 2, "", "nodrel: missing.txt: No such file or directory\n"},
       {"data.csv", "2; 1\n\n1 ;3\n", "-q mInv @data.csv", 0, "0     0     0\n0   0.6  -0.2\n0  -0.2   0.4\n", ""},
       {"bad.csv", "1,2\n3, x4\n", "mInv @bad.csv", 2, "", "nodrel: argument 1, bad.csv: line 2, column 4: 'x4' is not a number\n"},
       // clang-format on

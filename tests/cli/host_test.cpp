@@ -127,7 +127,6 @@ TEST(SyntaxTest, Values) {
       {"\"say \"\"hi\"\"\"", "String \"say \"hi\"\""},
       {"\"a'b#c\"", "String \"a'b#c\""},
       {"NULL", "Null"},
-      {"[[4,7],[2,6]]", "DoubleArray 1..2,1..2 [4,7;2,6]"},
       {"0:1:[[4,7],[2,6]]", "DoubleArray 0..1,1..2 [4,7;2,6]"},
       {"- 3 : [5]", "DoubleArray -3..-3 [5]"},
       {"[\n1.5,\n-inf]", "DoubleArray 1..2 [1.5,-inf]"},

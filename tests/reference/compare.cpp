@@ -40,11 +40,6 @@ double special_value(Inputs& in) {
 
 }  // namespace
 
-std::int32_t Inputs::order(std::int32_t max) {
-  if (chance(0.08)) return max + 2 + 4 * pick(2);
-  return pick(max + 1);
-}
-
 std::int32_t Inputs::lower() {
   const int roll = pick(100);
   if (roll < 3) return 2;

@@ -47,8 +47,6 @@ class Inputs {
   double uniform(double lo, double hi) {
     return std::uniform_real_distribution<double>(lo, hi)(engine_);
   }
-  // 0..max, now and then one of a few larger orders.
-  std::int32_t order(std::int32_t max);
   // A lower bound: 0 or 1, rarely 2 (which fails at the first element).
   std::int32_t lower();
   Family family() { return static_cast<Family>(pick(kFamilyCount)); }

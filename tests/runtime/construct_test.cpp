@@ -71,7 +71,6 @@ TEST(ConstructTest, MakeCopyAndExchange) {
       {"variant: upper 0", none, var(bounds({{0, 3}, {0, 1}})), 9, "DoubleArray 0..2,0..0 [0;0;0]"},
       {"variant: upper -1", none, var(bounds({{0, 3}, {0, 0}})), 9, "DoubleArray 0..2 [0,0,0]"},
       {"variant: never dimensioned", k2x2, var(none), 9, ""},
-      {"lower-case r", k3x3, swap_rc("r", 1, 3), 0, "DoubleArray 1..3,1..3 [7,8,9;4,5,6;1,2,3]"},
       {"columns", k3x3, swap_rc("C", 1, 2), 0, "DoubleArray 1..3,1..3 [2,1,3;5,4,6;8,7,9]"},
       {"unknown selector", k3x3, swap_rc(" R", 1, 2), 0, ""},
       {"row 0, over columns 1 on", DoubleArray::matrix({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, 0, 0),
