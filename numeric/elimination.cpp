@@ -736,11 +736,13 @@ class Replacements final : public Members {
 // ---- determinants side by side in the vector lanes ----
 //
 // At small orders the members of the inverse and of Cramer's rule are few
-// and short, and the bookkeeping of shared steps costs more than the steps
-// it saves. There each member goes through its own whole elimination, the
-// one the checked mDet runs on it, kern.lanes members at once: one in each
-// lane of kern.steps_lanes, whose lanes never mix. A member's determinant is
-// then the same double as by any other route.
+// and short, and the bookkeeping of the shared steps above costs more than
+// the steps it saves. There Cramer's members each go through their own
+// whole elimination, the one the checked mDet runs on them, kern.lanes
+// members at once: one in each lane of kern.steps_lanes, whose lanes never
+// mix. The inverse's minors share the steps that need no condition (those
+// of the minors of one column) in the lanes of kern.minors. A member's
+// determinant is the same double as by any other route.
 
 // Members of order up to this go side by side; kMaxLanes bounds the lanes
 // of any build.
@@ -796,37 +798,6 @@ bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t firs
     }
   }
   return finite;
-}
-
-// The minors [first, last) of the inverse of a (order n), member t being a
-// without row t / n and column t % n, each written to out(t % n, t / n);
-// false on a fault. The members are independent: a split of the inverse
-// over threads hands each its own range.
-bool inverse_minors(const Kernels& kern, ConstBlock a, std::int32_t first, std::int32_t last,
-                    Block out) {
-  const auto n = static_cast<std::int32_t>(a.rows);
-  // Member t's row t / n and column t % n, counted up without a division
-  // (two per member cost a good part of the whole at order 8).
-  std::int32_t row_of[(kLanesUpTo + 1) * (kLanesUpTo + 1)];
-  std::int32_t col_of[(kLanesUpTo + 1) * (kLanesUpTo + 1)];
-  for (std::int32_t t = first, i = first / n, j = first % n; t < last; ++t) {
-    row_of[t - first] = i;
-    col_of[t - first] = j;
-    if (++j == n) j = 0, ++i;
-  }
-  const auto fill = [&](const std::int32_t* members, double* v) {
-    std::int32_t rows[kMaxLanes];
-    std::int32_t cols[kMaxLanes];
-    for (std::size_t l = 0; l < kern.lanes; ++l) {
-      rows[l] = row_of[members[l] - first];
-      cols[l] = col_of[members[l] - first];
-    }
-    kern.load_minors(a.data, a.ld, n, rows, cols, v);
-  };
-  const auto done = [&](std::int32_t t, double det) {
-    out(static_cast<std::size_t>(col_of[t - first]), static_cast<std::size_t>(row_of[t - first])) = det;
-  };
-  return lane_determinants(kern, n - 1, first, last, fill, done);
 }
 
 // The determinants [first, last) of Cramer's rule for a (order n) and b:
@@ -942,7 +913,7 @@ Outcome inverse(ConstBlock source, Block result) {
     double d = 0.0;
     if (!determinant_in_place(work.data(), order, n, d)) return Outcome::kFault;
     if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
-    if (!inverse_minors(kern, source, 0, n * n, result)) return Outcome::kFault;
+    if (!kern.minors(source.data, source.ld, n, result.data, result.ld)) return Outcome::kFault;
     return divide(d) ? Outcome::kDone : Outcome::kFault;
   }
 
@@ -979,7 +950,8 @@ Outcome minors_walk(ConstBlock source, Block result, Share share, double& d) {
     row_id[l] = l;
     col_id[l] = l;
     for (std::size_t i = 0; i < order; ++i) {
-      whole.data()[i + static_cast<std::size_t>(l) * order] = source(i, static_cast<std::size_t>(l));
+      whole.data()[i + static_cast<std::size_t>(l) * order] =
+          source(i, static_cast<std::size_t>(l));
     }
   }
   if (!block_finite(whole.data(), order, order, order)) return Outcome::kFault;

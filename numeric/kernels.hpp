@@ -84,11 +84,18 @@ struct Kernels {
   // steps(block, n, n, n, det[l]) does to it; the lanes past them in the
   // last group may be left as they are.
   void (*steps_lanes)(double* v, std::int32_t n, PivotProduct* det, std::size_t members);
-  // Loads into v, in the arrangement of steps_lanes, the minors of order
-  // n - 1 of the n x n block a (element (i, j) at a[i + j * lda]): lane l
-  // holds a without row rows[l] and column cols[l] (lanes entries each).
-  void (*load_minors)(const double* a, std::size_t lda, std::int32_t n, const std::int32_t* rows,
-                      const std::int32_t* cols, double* v);
+  // The n^2 minors of order n - 1 of the n x n block a (element (i, j) at
+  // a[i + j * lda]), 5 <= n <= 9: minor (i, j), a without row i and column
+  // j, to out[j + i * ldo], each the determinant that steps(minor, n - 1,
+  // n - 1, n - 1, det) and the last diagonal element multiplied in give:
+  // 0 after a zero pivot or below the zero tolerance, else the product with
+  // its sign flipped once per exchange. So a minor [5 6; 8 10] comes out
+  // 2.0000000000000036, not 2: the pivot is 6 (an exchange), the multiplier
+  // -10 / 6 rounds to -1.6666666666666667, 8 + (-8.333333333333334) to
+  // -0.3333333333333339, times 6 to -2.0000000000000036, then the sign.
+  // False when some operation went non-finite (the values written are then
+  // meaningless); also false, writing nothing, for another n.
+  bool (*minors)(const double* a, std::size_t lda, std::int32_t n, double* out, std::size_t ldo);
   // Loads into v, in the arrangement of steps_lanes, the n x n block a with,
   // in lane l, column cols[l] replaced by b (none when cols[l] is n).
   void (*load_replaced)(const double* a, std::size_t lda, std::int32_t n, const double* b,
