@@ -739,79 +739,15 @@ class Replacements final : public Members {
 // and short, and the bookkeeping of the shared steps above costs more than
 // the steps it saves. There Cramer's members each go through their own
 // whole elimination, the one the checked mDet runs on them, kern.lanes
-// members at once: one in each lane of kern.steps_lanes, whose lanes never
-// mix. The inverse's minors share the steps that need no condition (those
-// of the minors of one column) in the lanes of kern.minors. A member's
-// determinant is the same double as by any other route.
+// members at once, one in each vector lane (kern.cramer); the inverse's
+// minors share only the steps that need no condition, those of the minors
+// of one column (kern.minors). A member's determinant is the same double as
+// by any other route.
 
-// Members of order up to this go side by side; kMaxLanes bounds the lanes
-// of any build.
+// Members of these orders go side by side (kern.minors, kern.cramer).
 constexpr std::int32_t kLanesUpTo = 8;
-constexpr std::size_t kMaxLanes = 8;
 
-bool in_lanes(const Kernels& kern, std::int32_t order) {
-  return order >= 4 && order <= kLanesUpTo && kern.lanes <= kMaxLanes;
-}
-
-// The determinants of members [first, last), all of order `size`, two
-// groups of kern.lanes members at a time (their steps interleave).
-// fill(members, v) loads member members[l] into lane l of v (the
-// arrangement of kern.steps_lanes); done(member, det) receives each
-// determinant. False when a member met a fault (see SharedElimination::alone
-// for why the product, and after a zero pivot the block, shows it).
-template <typename Fill, typename Done>
-bool lane_determinants(const Kernels& kern, std::int32_t size, std::int32_t first,
-                       std::int32_t last, const Fill& fill, const Done& done) {
-  const std::size_t lanes = kern.lanes;
-  const auto order = static_cast<std::size_t>(size);
-  const std::size_t elements = order * order;
-  constexpr std::size_t kGroups = 2;
-  alignas(64) double v[kGroups * kLanesUpTo * kLanesUpTo * kMaxLanes];
-  PivotProduct det[kGroups * kMaxLanes];
-  std::int32_t members[kGroups * kMaxLanes];
-  bool finite = true;
-  const auto step = static_cast<std::int32_t>(kGroups * lanes);
-  for (std::int32_t t0 = first; t0 < last; t0 += step) {
-    // A last group with lanes to spare repeats its last member there.
-    const std::size_t groups = last - t0 > static_cast<std::int32_t>(lanes) ? kGroups : 1;
-    for (std::size_t l = 0; l < groups * lanes; ++l) {
-      members[l] = std::min(t0 + static_cast<std::int32_t>(l), last - 1);
-      det[l] = PivotProduct{};
-    }
-    for (std::size_t g = 0; g < groups; ++g) fill(members + g * lanes, v + g * elements * lanes);
-    const auto count = std::min<std::size_t>(groups * lanes, static_cast<std::size_t>(last - t0));
-    kern.steps_lanes(v, size, det, count);
-    for (std::size_t m = 0; m < count; ++m) {
-      // Member m is lane m % lanes of group m / lanes (the lanes are a
-      // power of two).
-      const double* block = v + (m & ~(lanes - 1)) * elements + (m & (lanes - 1));
-      PivotProduct& d = det[m];
-      d.product *= block[(elements - 1) * lanes];
-      bool block_finite = true;
-      if (d.zero) {
-        double probe = 0.0;
-        for (std::size_t e = 0; e < elements; ++e) probe += block[e * lanes] * 0.0;
-        block_finite = probe == 0.0;
-      }
-      finite = finite && std::isfinite(d.product) && block_finite;
-      done(members[m], determinant_of(d));
-    }
-  }
-  return finite;
-}
-
-// The determinants [first, last) of Cramer's rule for a (order n) and b:
-// member k < n is a with column k replaced by b, member n is a itself;
-// dets[k] receives member k. False on a fault.
-bool cramer_determinants(const Kernels& kern, ConstBlock a, const double* b, std::int32_t first,
-                         std::int32_t last, double* dets) {
-  const auto n = static_cast<std::int32_t>(a.rows);
-  const auto fill = [&](const std::int32_t* members, double* v) {
-    kern.load_replaced(a.data, a.ld, n, b, members, v);
-  };
-  const auto done = [&](std::int32_t t, double det) { dets[t] = det; };
-  return lane_determinants(kern, n, first, last, fill, done);
-}
+bool in_lanes(std::int32_t order) { return order >= 4 && order <= kLanesUpTo; }
 
 // One walk's part of the members (see Members::share).
 struct Share {
@@ -905,7 +841,7 @@ Outcome inverse(ConstBlock source, Block result) {
   }
 
   const Kernels& kern = kernels();
-  if (in_lanes(kern, n - 1)) {
+  if (in_lanes(n - 1)) {
     Buffer work(order * order);
     for (std::size_t j = 0; j < order; ++j) {
       std::copy(a + j * lda, a + j * lda + order, work.data() + j * order);
@@ -1040,10 +976,10 @@ Outcome cramer(ConstBlock matrix, const double* b, double* x) {
     return Outcome::kDone;
   }
   const Kernels& kern = kernels();
-  if (in_lanes(kern, n)) {
+  if (in_lanes(n)) {
     double dets[kLanesUpTo + 1];
     if (!block_finite(a, lda, order, order) || !block_finite(b, order, order, 1) ||
-        !cramer_determinants(kern, matrix, b, 0, n + 1, dets)) {
+        !kern.cramer(a, lda, n, b, dets)) {
       return Outcome::kFault;
     }
     const double d = dets[n];

@@ -76,14 +76,6 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
-  // The steps 0..n-2 of eliminations of order n <= 16, `lanes` at once, one
-  // block in each vector lane: element (i, j) of block l at
-  // v[(i + j * n) * lanes + l], and so for each further group of `lanes`
-  // blocks, group g at v + g * n * n * lanes with det + g * lanes. Each of
-  // the first `members` blocks goes through exactly what
-  // steps(block, n, n, n, det[l]) does to it; the lanes past them in the
-  // last group may be left as they are.
-  void (*steps_lanes)(double* v, std::int32_t n, PivotProduct* det, std::size_t members);
   // The n^2 minors of order n - 1 of the n x n block a (element (i, j) at
   // a[i + j * lda]), 5 <= n <= 9: minor (i, j), a without row i and column
   // j, to out[j + i * ldo], each the determinant that steps(minor, n - 1,
@@ -96,10 +88,11 @@ struct Kernels {
   // False when some operation went non-finite (the values written are then
   // meaningless); also false, writing nothing, for another n.
   bool (*minors)(const double* a, std::size_t lda, std::int32_t n, double* out, std::size_t ldo);
-  // Loads into v, in the arrangement of steps_lanes, the n x n block a with,
-  // in lane l, column cols[l] replaced by b (none when cols[l] is n).
-  void (*load_replaced)(const double* a, std::size_t lda, std::int32_t n, const double* b,
-                        const std::int32_t* cols, double* v);
+  // The n + 1 determinants of Cramer's rule for the n x n block a and the
+  // column b, 4 <= n <= 8: dets[k], k < n, of a with column k replaced by
+  // b; dets[n] of a itself; each as minors gives its minors. False as
+  // there.
+  bool (*cramer)(const double* a, std::size_t lda, std::int32_t n, const double* b, double* dets);
   // The product of gemm for small blocks, c's columns one by one (each
   // column is gemv of a and a column of b), without workspace; returns
   // whether every element of c it wrote is finite. c shares no element
@@ -107,7 +100,7 @@ struct Kernels {
   bool (*product_columns)(std::size_t m, std::size_t n, std::size_t k, const double* a,
                           std::size_t lda, const double* b, std::size_t ldb, double* c,
                           std::size_t ldc);
-  // The number of lanes of steps_lanes: the doubles of one vector.
+  // The doubles of one vector: the lanes of minors and cramer.
   std::size_t lanes;
   // Name of the build ("baseline", "avx2", "avx512"), for the benchmarks'
   // records.

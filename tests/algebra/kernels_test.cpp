@@ -153,65 +153,25 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
   }
 }
 
-// steps_lanes and minors against steps on each block alone, and
-// load_replaced against the blocks read one by one. Each letter is one block: r reals, t small
-// integers (ties of magnitude, exact zero pivots), z a first row of zeros,
-// e a first row whose largest magnitude is the tolerance itself (a zero
-// pivot) and f the next double above it (a pivot), h such a zero pivot row
-// that hides a NaN, n an infinity or a NaN.
-// Blocks go into the lanes in order, so neighbouring letters share a step.
-TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
+// minors and cramer against steps on each member alone. The rows of an
+// order x (order + 1) block [a | b] take the letters in turn: r reals, t
+// small integers (ties of magnitude, exact zero pivots), z zeros (a zero
+// pivot in every member that keeps the row), e a row whose largest
+// magnitude is the tolerance itself (a zero pivot) and f the next double
+// above it (a pivot), h such a zero pivot that hides a NaN from the
+// product, n an infinity or a NaN.
+TEST_P(KernelsTest, LaneDeterminantsMatchTheScalarSteps) {
   std::mt19937_64 engine(0x1au);
-  const std::pair<std::int32_t, std::string> cases[] = {
-      {4, "rtzeftnr"}, {5, "tetfztrtze"}, {7, "efrtntzerrtn"}, {8, "fttezrtfrtzr"},
-      {2, "tezr"},     {3, "rftn"},       {9, "ttzerfnt"},     {6, "eeff"},
-      {5, "rrnrrr"},   {7, "hrrrrrrr"}};
-  for (const auto& [order, kinds] : cases) {
-    SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(order) + " " + kinds);
-    const auto n = static_cast<std::size_t>(order), lanes = k->lanes;
-    std::vector<Block> blocks;
-    for (const char kind : kinds) {
-      Block b = values(engine, n * n);
-      for (double& x : b)
-        x = kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
-      if (kind == 'n') b[engine() % (n * n)] = engine() % 2 == 0 ? INFINITY : NAN;
-      const double top = kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance;
-      for (std::size_t j = 0; j < n && std::string("zefh").find(kind) != std::string::npos; ++j) {
-        b[j * n] = kind == 'z' ? 0.0 : j == n / 2 ? top : (j % 2 == 0 ? -top : top / 2.0);
-      }
-      if (kind == 'h') b[(n / 2 + 1) % n * n] = NAN;
-      blocks.push_back(b);
-    }
-    // Two groups of lanes at once where the blocks fill more than one.
-    for (std::size_t first = 0; first < blocks.size(); first += 2 * lanes) {
-      const std::size_t groups = blocks.size() - first > lanes ? 2 : 1, count = groups * lanes;
-      Block v(n * n * count);
-      std::vector<PivotProduct> got(count), want(count);
-      for (std::size_t l = 0; l < count; ++l) {
-        Block& b = blocks[std::min(first + l, blocks.size() - 1)];
-        for (std::size_t e = 0; e < n * n; ++e)
-          v[l / lanes * n * n * lanes + e * lanes + l % lanes] = b[e];
-        got[l] = want[l] = PivotProduct{1.5, static_cast<std::int32_t>(l), l % 3 == 2};
-        if (first + l < blocks.size()) k->steps(b.data(), n, order, order, want[l]);
-      }
-      k->steps_lanes(v.data(), order, got.data(), std::min(count, blocks.size() - first));
-      for (std::size_t l = 0; l < count && first + l < blocks.size(); ++l) {
-        Block lane(n * n);
-        for (std::size_t e = 0; e < n * n; ++e)
-          lane[e] = v[l / lanes * n * n * lanes + e * lanes + l % lanes];
-        EXPECT_EQ(text(lane) + text(got[l]), text(blocks[first + l]) + text(want[l]))
-            << "block " << first + l;
-      }
-    }
-    // The minors of an order + 1 block whose rows take the kinds in turn
-    // (a z row is a zero pivot in every minor that keeps it), each against
-    // steps on the minor alone; the block with a column replaced by the
-    // one after it.
-    const std::size_t m = n + 1, lda = m + 1;
+  const std::pair<std::size_t, std::string> cases[] = {
+      {4, "tezr"},      {5, "rrnrr"},    {6, "tetfzt"}, {7, "hrrrrrr"}, {8, "efrtntze"},
+      {9, "fttezrtfr"}, {8, "rrrrrrrr"}, {6, "ffeeff"}, {5, "ttttt"},   {4, "rrrh"}};
+  for (const auto& [m, kinds] : cases) {
+    SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(m) + " " + kinds);
+    const std::size_t lda = m + 1;
     Block a = values(engine, lda * (m + 1));
     for (std::size_t i = 0; i < m; ++i) {
-      const char kind = kinds[i % kinds.size()];
-      for (std::size_t j = 0; j < m; ++j) {
+      const char kind = kinds[i];
+      for (std::size_t j = 0; j <= m; ++j) {
         double& x = a[i + j * lda];
         x = kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
         if (kind == 'z' || !std::isfinite(x)) x = 0.0;
@@ -219,12 +179,25 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
           x = j == i ? (kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance)
                      : x * kZeroTolerance;
       }
-      if (kind == 'n') a[i + engine() % m * lda] = engine() % 2 == 0 ? INFINITY : NAN;
+      if (kind == 'n') a[i + engine() % (m + 1) * lda] = engine() % 2 == 0 ? INFINITY : NAN;
       if (kind == 'h') a[i + (m - 1) * lda] = NAN;
     }
-    if (m >= 5 && m <= 9) {
+    // The determinant of member (an order x order block, or fewer rows and
+    // columns) by steps, and whether its elimination stayed finite.
+    bool want_finite = true;
+    const auto determinant = [&](Block member, std::size_t order) {
+      PivotProduct d;
+      const auto n = static_cast<std::int32_t>(order);
+      k->steps(member.data(), order, n, n, d);
+      d.product *= member.back();
+      want_finite =
+          want_finite && std::isfinite(d.product) &&
+          std::all_of(member.begin(), member.end(), [](double x) { return std::isfinite(x); });
+      const double det = d.exchanges % 2 != 0 ? -d.product : d.product;
+      return d.zero || std::fabs(det) < kZeroTolerance ? 0.0 : det;
+    };
+    if (m >= 5) {
       Block got(m * m), want(m * m);
-      bool want_finite = true;
       for (std::size_t i = 0; i < m; ++i) {
         for (std::size_t j = 0; j < m; ++j) {
           Block minor;
@@ -233,36 +206,33 @@ TEST_P(KernelsTest, LaneEliminationsMatchTheScalarSteps) {
               if (r != i) minor.push_back(a[r + c * lda]);
             }
           }
-          PivotProduct d;
-          k->steps(minor.data(), n, order, order, d);
-          d.product *= minor.back();
-          want_finite =
-              want_finite && std::isfinite(d.product) &&
-              std::all_of(minor.begin(), minor.end(), [](double x) { return std::isfinite(x); });
-          const double det = d.exchanges % 2 != 0 ? -d.product : d.product;
-          want[j + i * m] = d.zero || std::fabs(det) < kZeroTolerance ? 0.0 : det;
+          want[j + i * m] = determinant(minor, m - 1);
         }
       }
-      const bool finite = k->minors(a.data(), lda, order + 1, got.data(), m);
+      const bool finite = k->minors(a.data(), lda, static_cast<std::int32_t>(m), got.data(), m);
       EXPECT_EQ(finite, want_finite) << "minors";
       if (finite && want_finite) {
         EXPECT_EQ(text(got), text(want)) << "minors";
       }
     }
-    std::vector<std::int32_t> replace(lanes);
-    for (std::size_t l = 0; l < lanes; ++l) replace[l] = static_cast<std::int32_t>(engine() % m);
-    replace[0] = static_cast<std::int32_t>(m);  // no column replaced
-    Block replaced(m * m * lanes), want_replaced = replaced;
-    k->load_replaced(a.data(), lda, order + 1, a.data() + m * lda, replace.data(), replaced.data());
-    for (std::size_t l = 0; l < lanes; ++l) {
-      for (std::size_t j = 0; j < m; ++j) {
-        for (std::size_t i = 0; i < m; ++i) {
-          want_replaced[(i + j * m) * lanes + l] =
-              a[i + (j == static_cast<std::size_t>(replace[l]) ? m : j) * lda];
+    if (m <= 8) {
+      want_finite = true;
+      Block got(m + 1), want(m + 1);
+      for (std::size_t replaced = 0; replaced <= m; ++replaced) {
+        Block member;
+        for (std::size_t c = 0; c < m; ++c) {
+          const double* column = a.data() + (c == replaced ? m : c) * lda;
+          member.insert(member.end(), column, column + m);
         }
+        want[replaced] = determinant(member, m);
+      }
+      const bool finite =
+          k->cramer(a.data(), lda, static_cast<std::int32_t>(m), a.data() + m * lda, got.data());
+      EXPECT_EQ(finite, want_finite) << "cramer";
+      if (finite && want_finite) {
+        EXPECT_EQ(text(got), text(want)) << "cramer";
       }
     }
-    EXPECT_EQ(text(replaced), text(want_replaced)) << "load_replaced";
   }
 }
 
