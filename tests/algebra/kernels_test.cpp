@@ -154,7 +154,8 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
 }
 
 // minors and cramer against steps on each member alone. The rows of an
-// order x (order + 1) block [a | b] take the letters in turn: r reals, t
+// order x (order + 1) block [a | b] take the letters in turn: r reals up to
+// 1000 (beside a row of the tolerance, a determinant well above it), t
 // small integers (ties of magnitude, exact zero pivots), z zeros (a zero
 // pivot in every member that keeps the row), e a row whose largest
 // magnitude is the tolerance itself (a zero pivot) and f the next double
@@ -163,8 +164,9 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
 TEST_P(KernelsTest, LaneDeterminantsMatchTheScalarSteps) {
   std::mt19937_64 engine(0x1au);
   const std::pair<std::size_t, std::string> cases[] = {
-      {4, "tezr"},      {5, "rrnrr"},    {6, "tetfzt"}, {7, "hrrrrrr"}, {8, "efrtntze"},
-      {9, "fttezrtfr"}, {8, "rrrrrrrr"}, {6, "ffeeff"}, {5, "ttttt"},   {4, "rrrh"}};
+      {4, "tezr"},     {5, "rrnrr"},     {6, "tetfzt"},   {7, "hrrrrrr"},
+      {8, "efrtntze"}, {9, "fttezrtfr"}, {8, "rrrrrrrr"}, {6, "ffeeff"},
+      {5, "ttttt"},    {4, "rrrh"},      {6, "errrrr"}};
   for (const auto& [m, kinds] : cases) {
     SCOPED_TRACE(std::string(k->name) + " order " + std::to_string(m) + " " + kinds);
     const std::size_t lda = m + 1;
@@ -175,6 +177,7 @@ TEST_P(KernelsTest, LaneDeterminantsMatchTheScalarSteps) {
         double& x = a[i + j * lda];
         x = kind == 't' ? static_cast<double>(engine() % 5) - 2.0 : std::fmod(x, 3.0) / 3.0;
         if (kind == 'z' || !std::isfinite(x)) x = 0.0;
+        if (kind == 'r') x *= 1000.0;
         if (kind == 'e' || kind == 'f' || kind == 'h')
           x = j == i ? (kind == 'f' ? std::nextafter(kZeroTolerance, 1.0) : kZeroTolerance)
                      : x * kZeroTolerance;
