@@ -78,8 +78,8 @@ TEST(TypeLibrary, FollowsTheMethodTable) {
   for (UINT index = 0; index < methods().size(); ++index) {
     const MethodInfo& method = methods()[index];
     // "dispid name|help|argument flag,...": o optional, - required, then "result" if any.
-    std::string expected = std::to_string(method.dispid) + " " + std::string(method.name) + "|";
-    expected += std::string(method.help) + "|";
+    std::string expected = std::to_string(method.dispid) + " " + std::string(method.name) + "|" +
+                           std::string(method.help) + "|";
     for (const ArgumentInfo& a : method.args)
       expected += std::string(a.name) + (a.optional ? " o," : " -,");
     if (method.result != ResultKind::kNone) expected += "result";
@@ -89,8 +89,8 @@ TEST(TypeLibrary, FollowsTheMethodTable) {
     UINT count = 0;
     info->GetDocumentation(function->memid, nullptr, &help, nullptr, nullptr);
     info->GetNames(function->memid, names, 16, &count);
-    std::wstring seen = std::to_wstring(function->memid) + L" " + text_of(names[0]) + L"|";
-    seen += text_of(help) + L"|";
+    std::wstring seen =
+        std::to_wstring(function->memid) + L" " + text_of(names[0]) + L"|" + text_of(help) + L"|";
     for (SHORT p = 0; p < function->cParams; ++p) {
       const USHORT f = function->lprgelemdescParam[p].paramdesc.wParamFlags;
       seen += (f & PARAMFLAG_FRETVAL) != 0
