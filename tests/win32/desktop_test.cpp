@@ -44,9 +44,8 @@ testing::Environment* const kOwnDesktop = testing::AddGlobalTestEnvironment(new 
 // This program's folder; the tool's stand-in is tool\msinfo32.exe in it.
 const std::string kHere = [] {
   char self[MAX_PATH] = "";
-  return fs::path(std::string(self, GetModuleFileNameA(nullptr, self, MAX_PATH)))
-      .parent_path()
-      .string();
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  return fs::path(self).parent_path().string();
 }();
 const char* const kPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 const char* const kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
@@ -310,13 +309,9 @@ TEST(Win32SysInfo, TheToolByThePathThenByTheFolder) {
     SCOPED_TRACE(&row - rows);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kPathKey);
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFolderKey);
-    HKEY created = nullptr;
-    if (row.type != kNoKey && RegCreateKeyA(HKEY_LOCAL_MACHINE, kPathKey, &created) == 0) {
-      RegCloseKey(created);
-    }
-    if (row.type != kNoKey && row.type != REG_NONE) {
-      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPathKey, "PATH", row.type, row.path.data(),
-                      static_cast<DWORD>(row.path.size()));
+    if (row.type != kNoKey) {  // REG_NONE: another value, the key without the path's
+      RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPathKey, row.type == REG_NONE ? "OTHER" : "PATH",
+                      row.type, row.path.data(), static_cast<DWORD>(row.path.size()));
     }
     if (!row.folder.empty()) {
       RegSetKeyValueA(HKEY_LOCAL_MACHINE, kFolderKey, "MSINFO", REG_SZ, row.folder.c_str(),
