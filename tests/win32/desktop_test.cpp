@@ -198,11 +198,12 @@ std::string shown_texts(HWND about) {
   return texts;
 }
 
-// The About box closes with Enter, Escape or OK; System Info starts the tool
-// of the first registry lookup (the lookup's table is below) without waiting
-// for it, or says in a message box over the About box (no caption, OK alone:
-// the message box mPrint shows too) that there is none or that it failed to
-// start (a path is started without a test).
+// The About box shows its texts and closes with Enter, Escape or OK; System
+// Info starts the tool of the first registry lookup (the lookup's table is
+// below) without waiting for it, or says in a message box over the About box
+// (no caption, OK alone: the message box mPrint shows too) that it failed to
+// start (a path is started without a test). That no tool found says so too
+// is the core's About test's, through a recording platform.
 TEST(Win32Desktop, AboutShowsItsTextsClosesAndStartsTheSystemInfoTool) {
   const std::string tool = kHere + "\\tool\\msinfo32.exe";
   const std::string none = "[] " + std::string(kSysInfoNotAvailable) + " OK";
