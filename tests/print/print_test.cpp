@@ -197,12 +197,12 @@ TEST_F(PrintTest, TextsAndFailures) {
 
 TEST_F(PrintTest, WriteBacksAndErrCode) {
   m_.set_locale(Locale::c());
-  // RowCol becomes false for a number, given or not; the defaults of
-  // missing arguments stay inside, and an array leaves RowCol.
-  for (Variant row_col : {Variant(true), kMissing}) {
-    m_.mPrint(Variant(2.5), {}, {}, {}, {}, row_col);
-    EXPECT_EQ(show(row_col), "Boolean False");
-  }
+  // A number leaves RowCol false (the dispatch table's row), even when it
+  // was missing; the defaults of missing arguments stay inside, and an
+  // array leaves RowCol.
+  Variant missing_row_col = kMissing;
+  m_.mPrint(Variant(2.5), {}, {}, {}, {}, missing_row_col);
+  EXPECT_EQ(show(missing_row_col), "Boolean False");
   Variant row_col = -1, frmt = kMissing, comment = kMissing, append = kMissing, modal = kMissing;
   m_.mPrint(Variant(DoubleArray::matrix({{1}})), {}, {}, frmt, comment, row_col, append, modal);
   EXPECT_EQ(show(row_col) + show(frmt) + show(comment) + show(append) + show(modal),
@@ -213,13 +213,10 @@ TEST_F(PrintTest, WriteBacksAndErrCode) {
   leave_code_3(m_);
   m_.mPrint(Variant(1));
   EXPECT_EQ(m_.ErrCode(), 0);
-  // The platform: the shared default until another is set, and again after nullptr.
-  Matr a;
-  EXPECT_EQ(&a.platform(), default_platform().get());
-  a.set_platform(platform_);
-  EXPECT_EQ(&a.platform(), platform_.get());
-  a.set_platform(nullptr);
-  EXPECT_EQ(&a.platform(), default_platform().get());
+  // The platform: the one set (by the fixture), and the shared default again after nullptr.
+  EXPECT_EQ(&m_.platform(), platform_.get());
+  m_.set_platform(nullptr);
+  EXPECT_EQ(&m_.platform(), default_platform().get());
 }
 
 // Perif as the call leaves it, the calls in order and the error. An error of
@@ -275,12 +272,6 @@ TEST_F(PrintTest, Destinations) {
     SCOPED_TRACE(std::string(1, row.obj) + " " + show(row.perif) + " " + show(row.append));
     EXPECT_EQ(print(row.obj, row.perif, row.append, row.fail_on), row.seen);
   }
-  // Appending to the clipboard: nothing between, the second comment
-  // continues the first text's last line.
-  platform_->clipboard = "before";
-  print('-', "CLIPBOARD", kMissing);
-  print('-', "CLIPBOARD", true);
-  EXPECT_EQ(platform_->clipboard, "before" + kTextA + kTextA);
 }
 
 }  // namespace
