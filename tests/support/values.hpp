@@ -119,8 +119,9 @@ inline std::vector<Variant*> pointers(std::vector<Variant>& values) {
 inline void leave_code_3(Matr& m) { m.mMatrIsUnit(DoubleArray::zeros(1, 2)); }
 
 // One call on one of the caller's arrays: the error it fails with (0: none)
-// and the array afterwards, which after a failure is what the call wrote
-// before it ("" for untouched).
+// and the array afterwards, its bounds and elements (as show() gives them
+// after "DoubleArray "), which after a failure is what the call wrote before
+// it ("" for untouched).
 struct ArrayCase {
   const char* name;
   DoubleArray array;
@@ -136,7 +137,7 @@ inline void check(const std::vector<ArrayCase>& cases) {
     m.set_locale(Locale::c());
     DoubleArray a = c.array;
     EXPECT_EQ(outcome([&] { c.call(m, a); }), error_text(c.error));
-    EXPECT_EQ(show(a), c.after.empty() ? show(c.array) : c.after);
+    EXPECT_EQ(show(a), c.after.empty() ? show(c.array) : "DoubleArray " + c.after);
   }
 }
 
