@@ -134,11 +134,9 @@ TEST(DispatchTest, EveryMethodIsReachedByNameAndWritesBack) {
 
 // A value that binds to an argument of that kind without error.
 std::vector<Variant> valid_arguments(const MethodInfo& m) {
+  const Variant kinds[] = {DoubleArray::matrix({{1, 2}, {3, 4}}), 1.0, 1, "R", 1.0};
   std::vector<Variant> values;
-  for (const ArgumentInfo& a : m.args) {
-    const Variant kinds[] = {DoubleArray::matrix({{1, 2}, {3, 4}}), 1.0, 1, "R", 1.0};
-    values.push_back(kinds[static_cast<int>(a.kind)]);
-  }
+  for (const ArgumentInfo& a : m.args) values.push_back(kinds[static_cast<int>(a.kind)]);
   return values;
 }
 
