@@ -741,10 +741,10 @@ class Replacements final : public Members {
 // whole elimination, the one the checked mDet runs on them, kern.lanes
 // members at once, one in each vector lane (kern.cramer); the inverse's
 // minors share only the steps that need no condition, those of the minors
-// of one column (kern.minors). A member's determinant is the same double as
+// of one column (kern.cofactors). A member's determinant is the same double as
 // by any other route.
 
-// Members of these orders go side by side (kern.minors, kern.cramer).
+// Members of these orders go side by side (kern.cofactors, kern.cramer).
 constexpr std::int32_t kLanesUpTo = 8;
 
 bool in_lanes(std::int32_t order) { return order >= 4 && order <= kLanesUpTo; }
@@ -842,15 +842,17 @@ Outcome inverse(ConstBlock source, Block result) {
 
   const Kernels& kern = kernels();
   if (in_lanes(n - 1)) {
+    // An element copy the compiler unrolls: a library call per column cost
+    // as much as the copy.
     Buffer work(order * order);
     for (std::size_t j = 0; j < order; ++j) {
-      std::copy(a + j * lda, a + j * lda + order, work.data() + j * order);
+      for (std::size_t i = 0; i < order; ++i) work.data()[i + j * order] = a[i + j * lda];
     }
     double d = 0.0;
     if (!determinant_in_place(work.data(), order, n, d)) return Outcome::kFault;
     if (!(d < 0.0 || d > 0.0)) return Outcome::kSingular;
-    if (!kern.minors(source.data, source.ld, n, result.data, result.ld)) return Outcome::kFault;
-    return divide(d) ? Outcome::kDone : Outcome::kFault;
+    const bool finite = kern.cofactors(source.data, source.ld, n, d, result.data, result.ld);
+    return finite ? Outcome::kDone : Outcome::kFault;
   }
 
   // The minors take about n^5 / 60 operations, each step's at a quarter of

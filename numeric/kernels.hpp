@@ -76,21 +76,25 @@ struct Kernels {
   // block from (k, k), with n - k rows and columns and m - k columns
   // searched.
   void (*steps)(double* v, std::size_t ld, std::int32_t n, std::int32_t m, PivotProduct& det);
-  // The n^2 minors of order n - 1 of the n x n block a (element (i, j) at
-  // a[i + j * lda]), 5 <= n <= 9: minor (i, j), a without row i and column
-  // j, to out[j + i * ldo], each the determinant that steps(minor, n - 1,
-  // n - 1, n - 1, det) and the last diagonal element multiplied in give:
-  // 0 after a zero pivot or below the zero tolerance, else the product with
-  // its sign flipped once per exchange. So a minor [5 6; 8 10] comes out
-  // 2.0000000000000036, not 2: the pivot is 6 (an exchange), the multiplier
-  // -10 / 6 rounds to -1.6666666666666667, 8 + (-8.333333333333334) to
-  // -0.3333333333333339, times 6 to -2.0000000000000036, then the sign.
-  // False when some operation went non-finite (the values written are then
-  // meaningless); also false, writing nothing, for another n.
-  bool (*minors)(const double* a, std::size_t lda, std::int32_t n, double* out, std::size_t ldo);
+  // The inverse by cofactors of the n x n block a (element (i, j) at
+  // a[i + j * lda]), 5 <= n <= 9, given its determinant d: out[j + i * ldo]
+  // = ((-1)^(i + j) * minor(i, j)) / d, the sign exact, the quotient
+  // rounded once. minor(i, j), the determinant of a without row i and
+  // column j, is the double that steps(minor, n - 1, n - 1, n - 1, det) and
+  // the last diagonal element multiplied in give: 0 after a zero pivot or
+  // below the zero tolerance, else the product with its sign flipped once
+  // per exchange. So a minor [5 6; 8 10] comes out 2.0000000000000036, not
+  // 2: the pivot is 6 (an exchange), the multiplier -10 / 6 rounds to
+  // -1.6666666666666667, 8 + (-8.333333333333334) to -0.3333333333333339,
+  // times 6 to -2.0000000000000036, then the sign.
+  // False when some operation went non-finite, a quotient included (the
+  // values written are then meaningless); also false, writing nothing, for
+  // another n.
+  bool (*cofactors)(const double* a, std::size_t lda, std::int32_t n, double d, double* out,
+                    std::size_t ldo);
   // The n + 1 determinants of Cramer's rule for the n x n block a and the
   // column b, 4 <= n <= 8: dets[k], k < n, of a with column k replaced by
-  // b; dets[n] of a itself; each as minors gives its minors. False as
+  // b; dets[n] of a itself; each as cofactors gives its minors. False as
   // there.
   bool (*cramer)(const double* a, std::size_t lda, std::int32_t n, const double* b, double* dets);
   // The product of gemm for small blocks, c's columns one by one (each
@@ -100,7 +104,7 @@ struct Kernels {
   bool (*product_columns)(std::size_t m, std::size_t n, std::size_t k, const double* a,
                           std::size_t lda, const double* b, std::size_t ldb, double* c,
                           std::size_t ldc);
-  // The doubles of one vector: the lanes of minors and cramer.
+  // The doubles of one vector: the lanes of cofactors and cramer.
   std::size_t lanes;
   // Name of the build ("baseline", "avx2", "avx512"), for the benchmarks'
   // records.

@@ -155,7 +155,7 @@ TEST_P(KernelsTest, EveryKernelMatchesItsLoops) {
   }
 }
 
-// minors and cramer against steps on each member alone. The rows of an
+// cofactors and cramer against steps on each member alone. The rows of an
 // order x (order + 1) block [a | b] take the letters in turn: r reals up to
 // 1000 (beside a row of the tolerance, a determinant well above it), t
 // small integers (ties of magnitude, exact zero pivots), z zeros (a zero
@@ -202,7 +202,7 @@ TEST_P(KernelsTest, LaneDeterminantsMatchTheScalarSteps) {
       return d.zero || std::fabs(det) < kZeroTolerance ? 0.0 : det;
     };
     if (m >= 5) {
-      Block got(m * m), want(m * m);
+      Block cofactor(m * m);
       for (std::size_t i = 0; i < m; ++i) {
         for (std::size_t j = 0; j < m; ++j) {
           Block minor;
@@ -211,13 +211,22 @@ TEST_P(KernelsTest, LaneDeterminantsMatchTheScalarSteps) {
               if (r != i) minor.push_back(a[r + c * lda]);
             }
           }
-          want[j + i * m] = determinant(minor, m - 1);
+          cofactor[j + i * m] = ((i + j) % 2 == 0 ? 1.0 : -1.0) * determinant(minor, m - 1);
         }
       }
-      const bool finite = k->minors(a.data(), lda, static_cast<std::int32_t>(m), got.data(), m);
-      EXPECT_EQ(finite, want_finite) << "minors";
-      if (finite && want_finite) {
-        EXPECT_EQ(text(got), text(want)) << "minors";
+      // Over a determinant of 3, and of 1e-300, past which quotients overflow.
+      for (const double d : {3.0, 1e-300}) {
+        Block got(m * m), want(m * m);
+        std::transform(cofactor.begin(), cofactor.end(), want.begin(),
+                       [d](double c) { return c / d; });
+        const bool want_ok = want_finite && std::all_of(want.begin(), want.end(),
+                                                        [](double x) { return std::isfinite(x); });
+        const bool finite =
+            k->cofactors(a.data(), lda, static_cast<std::int32_t>(m), d, got.data(), m);
+        EXPECT_EQ(finite, want_ok) << "cofactors over " << d;
+        if (finite && want_ok) {
+          EXPECT_EQ(text(got), text(want)) << "cofactors over " << d;
+        }
       }
     }
     if (m <= 8) {
