@@ -39,12 +39,12 @@ std::string shown(const char* label) {
 // given.
 void later(double seconds, Fl_Window& w, const char* key, Fl_Widget* button = nullptr) {
   auto* send = new std::function<void()>([&w, key, button] {
-    std::string command = "xdotool keydown --window " + std::to_string(fl_xid(&w)) + " " + key;
-    if (button != nullptr) {
-      command = "xdotool mousemove --window " + std::to_string(fl_xid(&w)) + " " +
-                std::to_string(button->x() + button->w() / 2) + " " +
-                std::to_string(button->y() + button->h() / 2) + " click 1";
-    }
+    const std::string command =
+        (button != nullptr ? "xdotool mousemove --window " : "xdotool keydown --window ") +
+        std::to_string(fl_xid(&w)) + " " +
+        (button == nullptr ? key
+                           : std::to_string(button->x() + button->w() / 2) + " " +
+                                 std::to_string(button->y() + button->h() / 2) + " click 1");
     EXPECT_EQ(std::system(command.c_str()), 0);
   });
   const auto run = [](void* data) {

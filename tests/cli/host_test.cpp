@@ -122,11 +122,9 @@ struct Case {
 TEST(SyntaxTest, Values) {
   const Case cases[] = {
       // clang-format off
-      {"-0", "Double -0"},
       {"9223372036854775808", "Double 9223372036854775808"},
       {"\"say \"\"hi\"\"\"", "String \"say \"hi\"\""},
       {"\"a'b#c\"", "String \"a'b#c\""},
-      {"NULL", "Null"},
       {"0:1:[[4,7],[2,6]]", "DoubleArray 0..1,1..2 [4,7;2,6]"},
       {"- 3 : [5]", "DoubleArray -3..-3 [5]"},
       {"[\n1.5,\n-inf]", "DoubleArray 1..2 [1.5,-inf]"},

@@ -80,7 +80,6 @@ const std::vector<Row> kRows = {
     {0.5, "0.0E+00%", "5.0E+01%"},
     {-12345, "0.00E+00 \"m\"", "-1.23E+04 m"},
     // Sections.
-    {-5, "0;(0)", "(5)"},
     {-0.04, "0.0;(0.0)", "(0.0)"},
     {0, "0;(0);\"zero\"", "zero"},
     {-0.0, "0;(0);\"zero\"", "zero"},
@@ -95,14 +94,9 @@ const std::vector<Row> kRows = {
     {-5, "\"abc\"", "-abc"},
     {5, "0\\\xE2\x82\xAC", "5\xE2\x82\xAC"},
     {5, "\"\"0", "5"},
-    // Separators of the locale.
-    {1234.5, "#,##0.00", "1.234,50", kGerman},
-    {12345.678, "0.0000E+00", "1,2346E+04", kGerman},
+    // Separators of the locale (the print table has those of German).
     {1234567, "#,##0", "1234567", Locale{".", "", ""}},
-    {1.5, "0.0",
-     "1\xD9\xAB"
-     "5",
-     Locale{"\xD9\xAB", "", ""}},
+    {1.5, "0.0", "1\u066B5", Locale{"\u066B", "", ""}},  // a separator of two bytes
 };
 
 TEST(FormatNumberTest, PatternTable) {

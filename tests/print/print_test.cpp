@@ -123,15 +123,13 @@ TEST_F(PrintTest, TextsAndFailures) {
     Variant row_col = kMissing, comment = kMissing;
     Locale locale = Locale::c();
   };
+  // clang-format off
   const Row rows[] = {
       // A vector: one line, no labels, RowCol not read; texts of numbers are numbers.
       {D::vector({1, 2, -3}), kMissing, "\r\n+1.0000E+00  +2.0000E+00  -3.0000E+00  ", "maybe"},
       {VariantArray::vector({1, "-2"}), kMissing, "\r\n+1.0000E+00  -2.0000E+00  "},
-      {D::matrix({{1, -2.5, 0}, {12345.678, -0.001, 3}}), kMissing,
-       "Test\r\n             01           02           03  \r\n"
-       "01  +1.0000E+00  -2.5000E+00  +0.0000E+00  \r\n"
-       "02  +1.2346E+04  -1.0000E-03  +3.0000E+00  ",
-       kMissing, "Test"},
+      {D::matrix({{1, -2.5, 0}, {12345.678, -0.001, 3}}), kMissing, "Test\r\n             01           02           03  \r\n"
+       "01  +1.0000E+00  -2.5000E+00  +0.0000E+00  \r\n02  +1.2346E+04  -1.0000E-03  +3.0000E+00  ", kMissing, "Test"},
       // A three-digit exponent widens its cell only; row 0 and column 0 are not printed.
       {D::matrix({{1e100, 1}}), kMissing, "\r\n" + kHeader2 + "01  +1.0000E+100  +1.0000E+00  "},
       {D::matrix({{9, 9}, {9, 7}}, 0, 0), kMissing, "\r\n             01  \r\n01  +7.0000E+00  "},
@@ -149,8 +147,7 @@ TEST_F(PrintTest, TextsAndFailures) {
       {5, "0 \"kg\"", "\r\n5 kg  "},
       {"abc", kMissing, "\r\n"},
       // The object's locale; a currency sign reads back.
-      {D::matrix({{1234.5, -0.001}}), kMissing,
-       "\r\n" + kHeader2 + "01  +1,2345E+03  -1,0000E-03  ", kMissing, kMissing, german},
+      {D::matrix({{1234.5, -0.001}}), kMissing, "\r\n" + kHeader2 + "01  +1,2345E+03  -1,0000E-03  ", kMissing, kMissing, german},
       {D::vector({1234.5}), "#,##0.0", "\r\n+1.234,5  ", kMissing, kMissing, german},
       // A currency sign a number's text can begin with is read as one: "1" is no number.
       {D::vector({1}), "0", "error 13", kMissing, kMissing, Locale{",", "", "1"}},
@@ -180,6 +177,7 @@ TEST_F(PrintTest, TextsAndFailures) {
       {two_by_two, "0" + std::string(999999, '%'), "error 7"},
       {D(std::vector<ArrayBound>{{1, 0}, {0, 301}}), zeros, "error 7"},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(show(row.to_print) + " [" + show(row.frmt).substr(0, 40) + "] " +
                  show(row.row_col));
@@ -197,12 +195,12 @@ TEST_F(PrintTest, TextsAndFailures) {
 
 TEST_F(PrintTest, WriteBacksAndErrCode) {
   m_.set_locale(Locale::c());
-  // RowCol becomes false for a number, given or not; the defaults of
-  // missing arguments stay inside, and an array leaves RowCol.
-  for (Variant row_col : {Variant(true), kMissing}) {
-    m_.mPrint(Variant(2.5), {}, {}, {}, {}, row_col);
-    EXPECT_EQ(show(row_col), "Boolean False");
-  }
+  // A number leaves RowCol false (the dispatch table's row), even when it
+  // was missing; the defaults of missing arguments stay inside, and an
+  // array leaves RowCol.
+  Variant missing_row_col = kMissing;
+  m_.mPrint(Variant(2.5), {}, {}, {}, {}, missing_row_col);
+  EXPECT_EQ(show(missing_row_col), "Boolean False");
   Variant row_col = -1, frmt = kMissing, comment = kMissing, append = kMissing, modal = kMissing;
   m_.mPrint(Variant(DoubleArray::matrix({{1}})), {}, {}, frmt, comment, row_col, append, modal);
   EXPECT_EQ(show(row_col) + show(frmt) + show(comment) + show(append) + show(modal),
@@ -213,13 +211,10 @@ TEST_F(PrintTest, WriteBacksAndErrCode) {
   leave_code_3(m_);
   m_.mPrint(Variant(1));
   EXPECT_EQ(m_.ErrCode(), 0);
-  // The platform: the shared default until another is set, and again after nullptr.
-  Matr a;
-  EXPECT_EQ(&a.platform(), default_platform().get());
-  a.set_platform(platform_);
-  EXPECT_EQ(&a.platform(), platform_.get());
-  a.set_platform(nullptr);
-  EXPECT_EQ(&a.platform(), default_platform().get());
+  // The platform: the one set (by the fixture), and the shared default again after nullptr.
+  EXPECT_EQ(&m_.platform(), platform_.get());
+  m_.set_platform(nullptr);
+  EXPECT_EQ(&m_.platform(), default_platform().get());
 }
 
 // Perif as the call leaves it, the calls in order and the error. An error of
@@ -234,6 +229,7 @@ TEST_F(PrintTest, Destinations) {
     std::string seen;
     const char* fail_on = "";
   } rows[] = {
+      // clang-format off
       {'L', "MSGBOX", kMissing, "OBJECT: Label.get_Caption Label.put_Caption(old<A>)"},
       {'-', kMissing, kMissing, "DEBUG:"},
       {'-', "msgbox", "not read", "MSGBOX: MsgBox(<A>)"},
@@ -248,10 +244,8 @@ TEST_F(PrintTest, Destinations) {
       {'F', kMissing, kMissing, "OBJECT: Form.Print(<A>)"},
       {'P', kMissing, true, "OBJECT: Picture.Print(<A>)"},
       {'T', kMissing, kMissing, "OBJECT: TextBox.get_Text TextBox.put_Text(old<A>\r\n)"},
-      {'T', kMissing, false,
-       "OBJECT: TextBox.put_Text() TextBox.get_Text TextBox.put_Text(<A>\r\n)"},
-      {'L', kMissing, Variant::null(),
-       "OBJECT: Label.put_Caption() Label.get_Caption Label.put_Caption(<A>)"},
+      {'T', kMissing, false, "OBJECT: TextBox.put_Text() TextBox.get_Text TextBox.put_Text(<A>\r\n)"},
+      {'L', kMissing, Variant::null(), "OBJECT: Label.put_Caption() Label.get_Caption Label.put_Caption(<A>)"},
       {'R', kMissing, "maybe", "OBJECT: Printer.Print(<A>) Printer.EndDoc"},  // Append unread
       {'B', kMissing, kMissing, "OBJECT: TextBox.get_Text TextBox.put_Text(<A>\r\n)"},
       {'Q', kMissing, kMissing, "OBJECT: Form.Print(<A>)"},
@@ -265,22 +259,16 @@ TEST_F(PrintTest, Destinations) {
       {'E', kMissing, kMissing, "OBJECT: error 424"},
       {'0', kMissing, kMissing, "OBJECT: error 424"},
       {'L', "MSGBOX", false, "OBJECT: Label.put_Caption() error 57", "Label.put_Caption"},
-      {'-', "clipboard", false, "CLIPBOARD: Clipboard.clear Clipboard.set(<A>) error 57",
-       "Clipboard.set"},
+      {'-', "clipboard", false, "CLIPBOARD: Clipboard.clear Clipboard.set(<A>) error 57", "Clipboard.set"},
       {'-', "MsgBox", false, "MSGBOX: MsgBox(<A>) error 57", "MsgBox"},
       {'-', "f.txt", false, "F.TXT: File.output(f.txt, <A>) error 57", "File.output"},
+      // clang-format on
   };
   m_.set_locale(Locale::c());
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(1, row.obj) + " " + show(row.perif) + " " + show(row.append));
     EXPECT_EQ(print(row.obj, row.perif, row.append, row.fail_on), row.seen);
   }
-  // Appending to the clipboard: nothing between, the second comment
-  // continues the first text's last line.
-  platform_->clipboard = "before";
-  print('-', "CLIPBOARD", kMissing);
-  print('-', "CLIPBOARD", true);
-  EXPECT_EQ(platform_->clipboard, "before" + kTextA + kTextA);
 }
 
 }  // namespace

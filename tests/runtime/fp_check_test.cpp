@@ -56,11 +56,11 @@ TEST(FpCheckTest, FlagsOfTheIeeeCasesAndTheErrorsTheyBecome) {
   // Invalid and overflow are error 6, division by zero 11, and invalid
   // wins over division by zero, which wins over overflow.
   EXPECT_NO_THROW(raise_fp_fault(kNone));
-  const std::pair<unsigned, int> errors[] = {{kOverflow, 6},
-                                             {kInvalid, 6},
-                                             {kDivByZero, 11},
-                                             {kInvalid | kDivByZero, 6},
-                                             {kDivByZero | kOverflow, 11}};
+  // clang-format off
+  const std::pair<unsigned, int> errors[] = {
+      {kOverflow, 6}, {kInvalid, 6}, {kDivByZero, 11},
+      {kInvalid | kDivByZero, 6}, {kDivByZero | kOverflow, 11}};
+  // clang-format on
   for (const auto& [bits, code] : errors) EXPECT_RUNTIME_ERROR(raise_fp_fault(bits), code);
   // The flags gather over a sequence of operations; a clean one clears none.
   FpFlags flags;

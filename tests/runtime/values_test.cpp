@@ -65,18 +65,6 @@ TEST(DoubleArrayTest, LayoutBoundsAndRefusals) {
   EXPECT_FALSE(DoubleArray() == DoubleArray::zeros(0));
 }
 
-// What a conversion gives: the number, True or False, or "error N".
-template <typename Convert>
-std::string outcome(const Convert& convert) {
-  try {
-    const auto x = convert();
-    if constexpr (std::is_same_v<decltype(x), const bool>) return x ? "True" : "False";
-    return number(static_cast<double>(x));
-  } catch (const Error& e) {
-    return "error " + std::to_string(e.code());
-  }
-}
-
 // One value through every conversion: to_double, to_int32 (half to even),
 // the truth value with Null as false, and whether it reads as a number.
 TEST(VariantTest, Conversions) {
@@ -86,25 +74,25 @@ TEST(VariantTest, Conversions) {
     const char *as_double, *as_int32, *as_boolean;
     bool numeric;
   } rows[] = {
-      {2.5, "2.5", "2", "True", true},
-      {3.5, "3.5", "4", "True", true},
-      {-2.5, "-2.5", "-2", "True", true},
-      {std::int64_t{-7}, "-7", "-7", "True", true},
-      {true, "-1", "-1", "True", true},
-      {false, "0", "0", "False", true},
-      {Variant(), "0", "0", "False", true},
-      {" 1,234.5 ", "1234.5", "1234", "True", true},
-      {" True ", "error 13", "error 13", "True", false},
+      {2.5, "Double 2.5", "Integer 2", "Boolean True", true},
+      {3.5, "Double 3.5", "Integer 4", "Boolean True", true},
+      {-2.5, "Double -2.5", "Integer -2", "Boolean True", true},
+      {std::int64_t{-7}, "Double -7", "Integer -7", "Boolean True", true},
+      {true, "Double -1", "Integer -1", "Boolean True", true},
+      {false, "Double 0", "Integer 0", "Boolean False", true},
+      {Variant(), "Double 0", "Integer 0", "Boolean False", true},
+      {" 1,234.5 ", "Double 1234.5", "Integer 1234", "Boolean True", true},
+      {" True ", "error 13", "error 13", "Boolean True", false},
       {"abc", "error 13", "error 13", "error 13", false},
       {"1e999", "error 6", "error 6", "error 6", false},
-      {Date{36526.5}, "36526.5", "36526", "True", false},
-      {Variant::null(), "error 94", "error 13", "False", false},
+      {Date{36526.5}, "Double 36526.5", "Integer 36526", "Boolean True", false},
+      {Variant::null(), "error 94", "error 13", "Boolean False", false},
       {Variant::missing(), "error 13", "error 13", "error 13", false},
       {DoubleArray::vector({1}), "error 13", "error 13", "error 13", false},
-      {2147483647.5, "2147483647.5", "error 6", "True", true},
-      {-2147483648.5, "-2147483648.5", "-2147483648", "True", true},
-      {-2147483648.6, "-2147483648.6", "error 6", "True", true},
-      {NAN, "nan", "error 6", "True", true},
+      {2147483647.5, "Double 2147483647.5", "error 6", "Boolean True", true},
+      {-2147483648.5, "Double -2147483648.5", "Integer -2147483648", "Boolean True", true},
+      {-2147483648.6, "Double -2147483648.6", "error 6", "Boolean True", true},
+      {NAN, "Double nan", "error 6", "Boolean True", true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(show(row.value));
@@ -119,10 +107,9 @@ TEST(VariantTest, Conversions) {
   EXPECT_RUNTIME_ERROR(greater_than(2.0, Variant::null(), point), 94);
 }
 
-// An error keeps its number and standard text, an unknown number gets the
-// generic text, and a description given replaces the standard one.
+// An unknown number gets the generic text, and a description given replaces
+// the standard one (the standard texts are the host's table's).
 TEST(ErrorTest, NumbersAndDescriptions) {
-  EXPECT_STREQ(Error(ErrorNumber::kOverflow).what(), "Run-time error '6': Overflow");
   EXPECT_STREQ(Error(static_cast<ErrorNumber>(1234)).what(),
                "Run-time error '1234': Application-defined or object-defined error");
   EXPECT_EQ(Error(ErrorNumber::kPathNotFound, "Path: /x").description(), "Path: /x");
